@@ -1,0 +1,373 @@
+// The position and the move stacks: generation, making and taking back moves, attack tests and
+// the repetition scan.
+#include "board.h"
+
+#include "data.h"
+#include "keys.h"
+
+int color[64];
+int piece[64];
+int side, xside;
+int castle;
+int ep;
+int fifty;
+int ply;
+int hply;
+int king_position[2];
+uint64_t hashcode;
+uint32_t hash;
+int null_move;
+
+gen_rec gen_dat[GEN_STACK];
+int first_move[MAX_PLY];
+hist_rec hist_dat[HIST_STACK];
+
+int history[64][64];
+int bf_history[64][64];
+int cnt_nm;
+
+void set_initial_position() {
+    for (int sq = 0; sq < 64; sq++) {
+        color[sq] = init_color[sq];
+        piece[sq] = init_piece[sq];
+    }
+    side = LIGHT;
+    xside = DARK;
+    castle = 15;
+    ep = -1;
+    fifty = 0;
+    ply = 0;
+    hply = 0;
+    first_move[0] = 0;
+    king_position[LIGHT] = 60;
+    king_position[DARK] = 4;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Generation
+
+// Promotions first (knight to queen), then captures by most valuable victim and least valuable
+// attacker, then quiet moves by their history ratio.
+void gen_push(int from, int to, int bits) {
+    int &top = first_move[ply + 1];
+    if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
+        for (int p = KNIGHT; p <= QUEEN; p++) {
+            gen_dat[top].m = make_move_word(from, to, p, bits | FLAG_PROMOTE);
+            gen_dat[top].score = 1500000 + 10 * p;
+            top++;
+        }
+        return;
+    }
+    gen_dat[top].m = make_move_word(from, to, 0, bits);
+    gen_dat[top].score = color[to] != EMPTY
+                             ? 1000000 + 10 * piece[to] - piece[from]
+                             : history[from][to] * 100 / (bf_history[from][to] + 1);
+    top++;
+}
+
+namespace {
+
+inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
+
+// The moves of a piece other than a pawn; quiet moves only when `quiet` is set.
+void gen_piece(int sq, int p, bool quiet) {
+    for (int j = 0; j < offsets[p]; j++) {
+        for (int n = step(sq, offset[p][j]); n != -1; n = step(n, offset[p][j])) {
+            if (color[n] != EMPTY) {
+                if (color[n] == xside) gen_push(sq, n, FLAG_CAPTURE);
+                break;
+            }
+            if (quiet) gen_push(sq, n, 0);
+            if (!slide[p]) break;
+        }
+    }
+}
+
+// Pawn captures towards `left` (file a side) and `right`; LIGHT steps are negative.
+void gen_pawn_captures(int sq) {
+    int f = file_of(sq);
+    int l = side == LIGHT ? sq - 9 : sq + 7, r = side == LIGHT ? sq - 7 : sq + 9;
+    if (f != 0 && color[l] == xside) gen_push(sq, l, FLAG_PAWN | FLAG_CAPTURE);
+    if (f != 7 && color[r] == xside) gen_push(sq, r, FLAG_PAWN | FLAG_CAPTURE);
+}
+
+void gen_pawn(int sq, bool quiet) {
+    gen_pawn_captures(sq);
+    int dir = side == LIGHT ? -8 : 8;
+    int one = sq + dir;
+    if (color[one] != EMPTY) return;
+    bool promotes = side == LIGHT ? sq <= 15 : sq >= 48;
+    if (!quiet && !promotes) return;
+    gen_push(sq, one, FLAG_PAWN);
+    bool home = side == LIGHT ? sq >= 48 : sq <= 15;
+    if (quiet && home && color[one + dir] == EMPTY) gen_push(sq, one + dir, FLAG_PAWN | FLAG_DOUBLE);
+}
+
+void gen_en_passant() {
+    if (ep == -1) return;
+    int f = file_of(ep);
+    int a = side == LIGHT ? ep + 7 : ep - 9, h = side == LIGHT ? ep + 9 : ep - 7;
+    if (f != 0 && color[a] == side && piece[a] == PAWN) gen_push(a, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
+    if (f != 7 && color[h] == side && piece[h] == PAWN) gen_push(h, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
+}
+
+void gen_all(bool quiet) {
+    first_move[ply + 1] = first_move[ply];
+    for (int sq = 0; sq < 64; sq++) {
+        if (color[sq] != side) continue;
+        if (piece[sq] == PAWN)
+            gen_pawn(sq, quiet);
+        else
+            gen_piece(sq, piece[sq], quiet);
+    }
+    if (quiet) {
+        // Castling is listed on the rights alone; makemove checks the squares.
+        if (side == LIGHT) {
+            if (castle & CASTLE_WK) gen_push(60, 62, FLAG_CASTLE);
+            if (castle & CASTLE_WQ) gen_push(60, 58, FLAG_CASTLE);
+        } else {
+            if (castle & CASTLE_BK) gen_push(4, 6, FLAG_CASTLE);
+            if (castle & CASTLE_BQ) gen_push(4, 2, FLAG_CASTLE);
+        }
+    }
+    gen_en_passant();
+}
+
+} // namespace
+
+void gen() { gen_all(true); }
+void gen_caps() { gen_all(false); }
+
+// ---------------------------------------------------------------------------------------------
+// Attack tests
+
+int newattack(int sq, int s) {
+    if (s == LIGHT) {
+        if (sq <= 54 && file_of(sq) != 7 && color[sq + 9] == LIGHT && piece[sq + 9] == PAWN) return 1;
+        if (sq <= 56 && file_of(sq) != 0 && color[sq + 7] == LIGHT && piece[sq + 7] == PAWN) return 1;
+    } else {
+        if (sq >= 7 && file_of(sq) != 7 && color[sq - 7] == DARK && piece[sq - 7] == PAWN) return 1;
+        if (sq >= 9 && file_of(sq) != 0 && color[sq - 9] == DARK && piece[sq - 9] == PAWN) return 1;
+    }
+    // Sliders: orthogonal rays find rooks and queens, diagonal rays bishops and queens.
+    static const int slider[2] = {ROOK, BISHOP};
+    for (int row = 0; row < 2; row++) {
+        for (int j = 0; j < offsetsoptim[row]; j++) {
+            int d = offsetoptim[row][j];
+            for (int n = step(sq, d); n != -1; n = step(n, d)) {
+                if (color[n] == EMPTY) continue;
+                if (color[n] == s && (piece[n] == slider[row] || piece[n] == QUEEN)) return 1;
+                break;
+            }
+        }
+    }
+    static const int leaper[2] = {KNIGHT, KING};
+    for (int row = 2; row < 4; row++) {
+        for (int j = 0; j < offsetsoptim[row]; j++) {
+            int n = step(sq, offsetoptim[row][j]);
+            if (n != -1 && color[n] == s && piece[n] == leaper[row - 2]) return 1;
+        }
+    }
+    return 0;
+}
+
+int attack(int sq, int s) {
+    for (int i = 0; i < 64; i++) {
+        if (color[i] != s) continue;
+        int p = piece[i];
+        if (p == PAWN) {
+            int f = file_of(i);
+            if (s == LIGHT) {
+                if ((f != 0 && i - 9 == sq) || (f != 7 && i - 7 == sq)) return 1;
+            } else {
+                if ((f != 0 && i + 7 == sq) || (f != 7 && i + 9 == sq)) return 1;
+            }
+            continue;
+        }
+        for (int j = 0; j < offsets[p]; j++) {
+            for (int n = step(i, offset[p][j]); n != -1; n = step(n, offset[p][j])) {
+                if (n == sq) return 1;
+                if (color[n] != EMPTY || !slide[p]) break;
+            }
+        }
+    }
+    return 0;
+}
+
+int in_check(int s) { return newattack(king_position[s], s ^ 1); }
+
+// ---------------------------------------------------------------------------------------------
+// Make and take back
+
+namespace {
+
+struct CastleRule {
+    int to, rook_from, rook_to;
+    int empty[3], n_empty;
+    int safe[2];
+};
+
+// By the king's target: squares that must be empty, squares that must not be attacked, rook move.
+const CastleRule castle_rules[4] = {
+    {62, 63, 61, {61, 62, 0}, 2, {61, 62}},
+    {58, 56, 59, {57, 58, 59}, 3, {58, 59}},
+    {6, 7, 5, {5, 6, 0}, 2, {5, 6}},
+    {2, 0, 3, {1, 2, 3}, 3, {2, 3}},
+};
+
+const CastleRule *castle_rule(int to) {
+    for (const CastleRule &r : castle_rules)
+        if (r.to == to) return &r;
+    return nullptr;
+}
+
+inline void set_square(int sq, int c, int p) {
+    color[sq] = c;
+    piece[sq] = p;
+}
+
+} // namespace
+
+int makemove(int m) {
+    hist_rec &h = hist_dat[hply];
+    h.key = hashcode;
+    int bits = move_bits(m);
+    int from = move_from(m), to = move_to(m);
+
+    if (bits & FLAG_NULL) {
+        first_move[ply + 1] = first_move[ply];
+        h.m = m;
+        h.capture = EMPTY;
+        h.castle = castle;
+        h.ep = ep;
+        h.fifty = fifty;
+        ep = -1;
+        ply++;
+        hply++;
+        side ^= 1;
+        xside ^= 1;
+        hashcode ^= null_key();
+        return 1;
+    }
+
+    uint64_t key = hashcode;
+    if (bits & FLAG_CASTLE) {
+        const CastleRule *r = castle_rule(to);
+        if (!r || newattack(king_position[side], xside)) return 0;
+        for (int i = 0; i < r->n_empty; i++)
+            if (color[r->empty[i]] != EMPTY) return 0;
+        for (int sq : r->safe)
+            if (attack(sq, xside)) return 0;
+        key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
+        set_square(r->rook_to, side, ROOK);
+        set_square(r->rook_from, EMPTY, EMPTY);
+    }
+
+    if (piece[from] == KING) king_position[side] = to;
+    h.m = m;
+    h.capture = piece[to];
+    h.castle = castle;
+    h.ep = ep;
+    h.fifty = fifty;
+    hply++;
+    ply++;
+
+    key ^= castle_key(castle);
+    castle &= castle_mask[from] & castle_mask[to];
+    key ^= castle_key(castle);
+
+    ep = (bits & FLAG_DOUBLE) ? (side == LIGHT ? to + 8 : to - 8) : -1;
+    fifty = (bits & (FLAG_CAPTURE | FLAG_PAWN)) ? 0 : fifty + 1;
+
+    key ^= zobrist(from, side, piece[from]);
+    if (piece[to] != EMPTY) key ^= zobrist(to, xside, piece[to]);
+    set_square(to, side, (bits & FLAG_PROMOTE) ? move_promote(m) : piece[from]);
+    key ^= zobrist(to, side, piece[to]);
+    set_square(from, EMPTY, EMPTY);
+
+    if (bits & FLAG_EP) {
+        int victim = side == LIGHT ? to + 8 : to - 8;
+        set_square(victim, EMPTY, EMPTY);
+        key ^= zobrist(victim, xside, PAWN);
+    }
+
+    side ^= 1;
+    xside ^= 1;
+    hashcode = key ^ side_key();
+
+    if (newattack(king_position[xside], side)) {
+        takeback();
+        return 0;
+    }
+    return 1;
+}
+
+void takeback() {
+    side ^= 1;
+    xside ^= 1;
+    hply--;
+    ply--;
+    const hist_rec &h = hist_dat[hply];
+    hashcode = h.key;
+    fifty = h.fifty;
+    castle = h.castle;
+    ep = h.ep;
+    int bits = move_bits(h.m);
+    if (bits & FLAG_NULL) return;
+
+    int from = move_from(h.m), to = move_to(h.m);
+    if (piece[to] == KING) king_position[side] = from;
+    set_square(from, side, (bits & FLAG_PROMOTE) ? PAWN : piece[to]);
+    if (h.capture == EMPTY)
+        set_square(to, EMPTY, EMPTY);
+    else
+        set_square(to, xside, h.capture);
+
+    if (bits & FLAG_CASTLE) {
+        const CastleRule *r = castle_rule(to);
+        if (r) {
+            set_square(r->rook_from, side, ROOK);
+            set_square(r->rook_to, EMPTY, EMPTY);
+        }
+    }
+    if (bits & FLAG_EP) set_square(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Repetitions: a move-balance scan over the reversible moves. The position repeats wherever every
+// square moved from has been moved back to.
+int reps() {
+    if (fifty - cnt_nm <= 3) return 0;
+    int balance[64] = {0};
+    int c = 0, r = 0;
+    int last = hply - 1 - fifty;
+    if (last < 0) last = 0;
+    for (int i = hply - 1; i >= last; i--) {
+        int m = hist_dat[i].m;
+        if (move_bits(m) & FLAG_NULL) continue;
+        c += ++balance[move_from(m)] == 0 ? -1 : 1;
+        c += --balance[move_to(m)] == 0 ? -1 : 1;
+        if (c == 0) r++;
+    }
+    return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool position_ok() {
+    int kings[2] = {0, 0};
+    for (int sq = 0; sq < 64; sq++) {
+        if ((color[sq] == EMPTY) != (piece[sq] == EMPTY)) return false;
+        if (color[sq] != EMPTY && (color[sq] > DARK || piece[sq] > KING)) return false;
+        if (piece[sq] == KING) {
+            kings[color[sq]]++;
+            if (king_position[color[sq]] != sq) return false;
+        }
+    }
+    if (kings[LIGHT] != 1 || kings[DARK] != 1 || xside != (side ^ 1)) return false;
+    uint64_t saved = hashcode;
+    ComputeHashCode();
+    bool same = saved == hashcode;
+    hashcode = saved;
+    return same;
+}

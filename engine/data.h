@@ -1,0 +1,20 @@
+// Constant tables of the board (defined in data.cpp).
+#pragma once
+
+extern const int mailbox[120];
+extern const int mailbox64[64];
+extern const int slide[6];
+extern const int offsets[6];
+extern const int offset[6][8];
+extern const int offsetsoptim[4];
+extern const int offsetoptim[4][8];
+extern const int castle_mask[64];
+extern const char piece_char[7];
+extern const int init_color[64];
+extern const int init_piece[64];
+extern const int flip[64];
+extern const int piece_value[7];
+
+// Square helpers: file 0 = a, row 0 = the eighth rank.
+inline int file_of(int sq) { return sq & 7; }
+inline int row_of(int sq) { return sq >> 3; }

@@ -1,0 +1,109 @@
+// The transposition table and the pawn hash table: direct-mapped, one slot per index, full-key
+// verification, and a slot status that lets a new search forget (reset) or age (clear) entries.
+#include "hash.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "console.h"
+
+HashEntry *HashTable = nullptr;
+HashPawnEntry *HashPawnTable = nullptr;
+uint32_t NUM_HASH_ENTRIES = 0;
+uint32_t NUM_HASH_PAWN_ENTRIES = 0;
+
+constexpr int MAX_HASH_MB = 2047;
+constexpr int DEFAULT_PAWN_KB = 256;
+
+namespace {
+
+// Allocates n zeroed entries, halving n while the system refuses; the table must exist.
+template <typename T> T *allocate(uint32_t &n) {
+    T *t = nullptr;
+    while (n > 1 && !(t = static_cast<T *>(calloc(n, sizeof(T))))) n /= 2;
+    if (!t) {
+        n = 1;
+        t = static_cast<T *>(calloc(1, sizeof(T)));
+    }
+    if (!t) {
+        perror("memory failure");
+        exit(1);
+    }
+    return t;
+}
+
+template <typename T> void set_status(T *t, uint32_t n, uint8_t from, uint8_t to) {
+    for (uint32_t i = 0; i < n; i++)
+        if (t[i].status == from) t[i].status = to;
+}
+
+template <typename T> float used(const T *t, uint32_t n) {
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < n; i++)
+        if (t[i].status != SLOT_EMPTY) count++;
+    return n ? (float)count / (float)n : 0.0f;
+}
+
+} // namespace
+
+void HashInit() {
+    if (mb_hash > MAX_HASH_MB) mb_hash = MAX_HASH_MB;
+    free(HashTable);
+    NUM_HASH_ENTRIES = (uint32_t)mb_hash * 65536u;
+    HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
+    printf("%d ko for HASH (%d entries)\n", mb_hash * 1024, (int)NUM_HASH_ENTRIES);
+}
+
+void HashPawnInit() {
+    if (kb_hash_pawn < 1) kb_hash_pawn = DEFAULT_PAWN_KB;
+    if (kb_hash_pawn > MAX_HASH_MB * 1024) kb_hash_pawn = MAX_HASH_MB * 1024;
+    free(HashPawnTable);
+    NUM_HASH_PAWN_ENTRIES = (uint32_t)kb_hash_pawn * 64u;
+    HashPawnTable = allocate<HashPawnEntry>(NUM_HASH_PAWN_ENTRIES);
+    printf("%d ko for PAWN HASH (%d entries)\n", kb_hash_pawn, (int)NUM_HASH_PAWN_ENTRIES);
+}
+
+HashEntry *HashFind(uint64_t key) {
+    HashEntry *e = &HashTable[key % NUM_HASH_ENTRIES];
+    if (e->status == SLOT_EMPTY || e->key != key) return nullptr;
+    e->status = SLOT_CURRENT;
+    return e;
+}
+
+// The same position is always overwritten; another position's current entry only by a search at
+// least as deep; empty and aged slots always.
+int HashInsert(uint64_t key, int score, int move, int depth, int type) {
+    HashEntry *e = &HashTable[key % NUM_HASH_ENTRIES];
+    if (e->key != key && e->status == SLOT_CURRENT && e->depth > (uint8_t)depth) return 0;
+    e->key = key;
+    e->score = (int16_t)score;
+    e->move = (uint16_t)move;
+    e->depth = (uint8_t)depth;
+    e->type = (uint8_t)type;
+    e->status = SLOT_CURRENT;
+    return 1;
+}
+
+HashPawnEntry *HashPawnFind(uint64_t key) {
+    HashPawnEntry *e = &HashPawnTable[key % NUM_HASH_PAWN_ENTRIES];
+    if (e->status == SLOT_EMPTY || e->key != key) return nullptr;
+    e->status = SLOT_CURRENT;
+    return e;
+}
+
+// A current entry of another pawn structure is never displaced.
+int HashPawnInsert(uint64_t key, int score) {
+    HashPawnEntry *e = &HashPawnTable[key % NUM_HASH_PAWN_ENTRIES];
+    if (e->key != key && e->status == SLOT_CURRENT) return 0;
+    e->key = key;
+    e->score = (int16_t)score;
+    e->status = SLOT_CURRENT;
+    return 1;
+}
+
+void HashReset() { set_status(HashTable, NUM_HASH_ENTRIES, SLOT_CURRENT, SLOT_EMPTY); }
+void HashPawnReset() { set_status(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_CURRENT, SLOT_EMPTY); }
+void HashClear() { set_status(HashTable, NUM_HASH_ENTRIES, SLOT_CURRENT, SLOT_AGED); }
+void HashPawnClear() { set_status(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_CURRENT, SLOT_AGED); }
+float HashUsed() { return used(HashTable, NUM_HASH_ENTRIES); }
+float HashPawnUsed() { return used(HashPawnTable, NUM_HASH_PAWN_ENTRIES); }

@@ -1,0 +1,13 @@
+// The learn file vrk.lrn of root scores (learn.cpp).
+#pragma once
+#include <cstdio>
+
+extern FILE *learn_file;
+extern int learn_size;
+
+void init_learn();
+void close_learn();
+void create_learn_file(int n);
+void clear_learn_file();
+int rlearn(int depth, int move);
+void wlearn(int depth, int score, int move);

@@ -1,0 +1,3 @@
+#include "console.h"
+
+int main() { return console_main(); }

@@ -1,0 +1,37 @@
+// What the engine needs of the operating system: a millisecond clock, standard input read through
+// one buffer with a non-blocking poll, and the runtime's pseudo-random generator reproduced
+// exactly (defined in platform.cpp).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Calendar time in milliseconds, truncated to 32 bits.
+uint32_t get_ms();
+
+// Nonzero when input other than line ends (and, on a pipe, '.') is waiting; never blocks.
+// Leading ignorable bytes of the waiting input are consumed.
+int bioskey();
+
+// Word read with scanf("%s") semantics: skips white space, then reads a run of other bytes.
+// A word longer than cap - 1 bytes is consumed whole and refused: the result is then
+// WORD_TOO_LONG and buf holds its first cap - 1 bytes. WORD_EOF when input has ended.
+enum { WORD_OK = 1, WORD_EOF = 0, WORD_TOO_LONG = 2 };
+int input_word(char *buf, size_t cap);
+
+// Integer read with scanf("%d") semantics: 1 and *out set when a number was read; 0 when the
+// next word is no number (nothing is consumed but white space); -1 at the end of input.
+int input_int(int *out);
+
+// Line read with fgets semantics: at most cap - 1 bytes, the line end included when it fits;
+// the rest of a longer line stays for the next read. False at the end of input.
+bool input_line(char *buf, size_t cap);
+
+// True once standard input has ended and everything it brought has been read.
+bool input_ended();
+
+// Tests: reads input from the given text instead of standard input (nullptr restores stdin).
+void input_use_text(const char *text);
+
+// The runtime generator: state = state * 214013 + 2531011, result (state >> 16) & 0x7FFF.
+void rt_srand(unsigned seed);
+int rt_rand();

@@ -1,0 +1,58 @@
+// The search: iterative deepening, root, null-window and quiescence search, exchange evaluation,
+// ordering, time checks and the mate finder (defined in search.cpp).
+#pragma once
+#include <csetjmp>
+
+extern int stop_search;
+extern jmp_buf env;
+extern unsigned stop_time;
+extern int last_score;
+extern int last_score_before_research;
+extern int found_time;
+extern char best_variation[384];
+extern char restc[32];
+extern int CurrentStage;
+extern int inf6men;
+extern int follow_pv;
+
+// Set around a search that only input can end (pondering, analysis): the periodic check then
+// also stops the search once standard input has ended, so that it cannot run forever.
+extern int stop_on_input_end;
+
+extern int pv[64][64];
+extern int pv_length[64];
+extern int killer[64][2];
+
+// Statistics of the last search.
+extern int nodes, rest_nodes, max_ply;
+extern int hash_hit, hash_pawn_hit, egbb_hit;
+extern int null_stat, killer_cut, lmr_cut, lmr_nodes, futility_cut, razor_cut, delta_cut;
+extern int learn_hit;
+
+void think(int mode);
+int mtdf(int mode, int guess, int depth);
+int aspiration_search(int mode, int score);
+int root_search(int alpha, int beta, int depth);
+int search_nw(int alpha, int beta, int depth, int null_allowed);
+int quiesce_nw(int alpha, int beta);
+int see(int sq);
+int mat_search(int depth, int mode, int defender, int print);
+void checkup();
+
+// Ordering steps shared by the three searches, on the move list of the current ply.
+void pv_marks();
+void killer_marks();
+void select_move(int i, int hash_move);
+// Copies the child's line behind move m into row ply - 1 (m is still made).
+void update_pv(int m);
+
+// Pieces of the null-window search's node set-up (depths in quarter plies).
+// Depth of the null-move search from a node of this depth; non_pawn is `nullmat`.
+int null_move_depth(int depth, int non_pawn);
+// Extensions known before generation; writes hist_dat[hply].check_flag.
+int node_extensions(int pv_node, int incheck, int threat);
+// Extensions read from the generated list of the current ply (n pseudo-legal moves).
+int list_extensions(int incheck, int n);
+// Razoring (may lower *depth) and futility set-up; returns 1 with *base set when the node may
+// prune moves by futility.
+int razor_futility(int alpha, int *depth, int *base);

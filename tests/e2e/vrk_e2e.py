@@ -1,0 +1,68 @@
+"""Runs the real engine binary in a fresh working directory and returns what it printed."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+VRK, DATA, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
+DATA_FILES = ("random1.bin", "random2.bin", "tourbook.bin", "mainbook.bin")
+
+
+def workdir(rc=True, files=None):
+    """A temporary working directory with the shipped data.
+
+    rc: True copies the shipped vrk.rc, False leaves it out, a string is written as vrk.rc.
+    files: {name: bytes or str} written as well."""
+    d = tempfile.mkdtemp(prefix="vrk-e2e-")
+    for name in DATA_FILES:
+        src = os.path.join(DATA, name)
+        if os.path.exists(src):
+            shutil.copy(src, d)
+    if rc is True and os.path.exists(os.path.join(DATA, "vrk.rc")):
+        shutil.copy(os.path.join(DATA, "vrk.rc"), d)
+    elif isinstance(rc, str):
+        with open(os.path.join(d, "vrk.rc"), "w") as f:
+            f.write(rc)
+    for name, content in (files or {}).items():
+        mode = "wb" if isinstance(content, bytes) else "w"
+        with open(os.path.join(d, name), mode) as f:
+            f.write(content)
+    return d
+
+
+def run(script, rc=True, files=None, cwd=None, timeout=120):
+    """Feeds script on standard input; returns (stdout text, exit status, working directory)."""
+    d = cwd or workdir(rc, files)
+    p = subprocess.run([VRK], input=script.encode("latin-1"), cwd=d, stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, timeout=timeout)
+    return p.stdout.decode("latin-1"), p.returncode, d
+
+
+def mask_times(text):
+    """Replaces what varies from run to run (speeds) by placeholders."""
+    text = re.sub(r"\[ *[0-9.]+ n/s\]", "[N n/s]", text)
+    return text
+
+
+class Checks:
+    """Collects failures so that one run reports every mismatch; exits non-zero at the end."""
+
+    def __init__(self):
+        self.failed = 0
+        self.passed = 0
+
+    def check(self, name, cond, detail=""):
+        if cond:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print(f"FAIL {name}\n{detail}")
+
+    def contains(self, name, text, part):
+        self.check(name, part in text, f"expected to find:\n{part!r}\nin:\n{text}")
+
+    def done(self):
+        print(f"{self.passed} passed, {self.failed} failed")
+        sys.exit(1 if self.failed else 0)
