@@ -2,6 +2,9 @@
 // the repetition scan.
 #include "board.h"
 
+#include <cassert>
+
+#include "console.h"
 #include "data.h"
 #include "keys.h"
 
@@ -299,6 +302,7 @@ int makemove(int m) {
         takeback();
         return 0;
     }
+    assert(!hashing || position_ok());
     return 1;
 }
 
@@ -331,6 +335,7 @@ void takeback() {
         }
     }
     if (bits & FLAG_EP) set_square(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
+    assert(!hashing || position_ok());
 }
 
 // ---------------------------------------------------------------------------------------------
