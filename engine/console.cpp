@@ -177,7 +177,7 @@ static void engine_turn() {
     }
     think(1);
     unsigned t = get_ms();
-    if (!pv[0][0]) {
+    if (!pv[0][0] || hply >= HIST_STACK - 2) { // no move, or the move stack is full
         print_result();
         computer_side = EMPTY;
         return;
@@ -449,6 +449,10 @@ void user_move(const char *w) {
     int i = parse_move(w);
     if (i == -2) {
         printf("Error (unknown command): %s\n", w);
+        return;
+    }
+    if (hply >= HIST_STACK - 2) {
+        printf("Error (game too long)\n"); // the move stack is full
         return;
     }
     if (i >= 0 && makemove(gen_dat[i].m)) {
