@@ -45,6 +45,16 @@ void BOEKIN();
 // square texts such as "E2", empty when there is none; *count the number of candidates.
 int FIND_OPENING(const char *position, char *from, char *to, int *count);
 
+// The record tree of a book image of `size` bytes (terminators included): end_of_data tells
+// whether the record at pos ends the data (a tournament book also ends at a record whose second
+// and following bytes are FF); walk_book follows the lines depth first, calling visit at every
+// line end with the line's first and second bytes by ply and the ply of its last record.
+bool end_of_data(const unsigned char *book, long size, long pos, bool tournament);
+using BookLineVisitor = void (*)(const unsigned char *first, const unsigned char *second,
+                                 int last, void *ctx);
+void walk_book(const unsigned char *book, long size, bool tournament, BookLineVisitor visit,
+               void *ctx);
+
 // The candidate list of the last lookup, in order of discovery (tests and diagnostics).
 int book_candidate_count();
 void book_candidate(int i, char *from, char *to);

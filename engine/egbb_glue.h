@@ -1,5 +1,14 @@
-// The engine's side of the bitbases (egbb_glue.cpp).
+// The engine's side of the endgame bitbases (egbb_glue.cpp): loading at start-up and the
+// evaluation's probe of the current position.
 #pragma once
 
+// Prints the bitbase path and loads the tables from egbb_path with the configured cache.
 int init_egbb();
+// The bitbase score of the current position for the side to move, 99999 when it has none.
+// The caller guarantees at most three pieces besides the kings.
 int eval_egbb();
+// Forwarders to the prober's probe functions (prober squares and piece codes).
+int find_egbb4(int player, int w_king, int b_king, int piece1, int square1, int piece2,
+               int square2);
+int find_egbb5(int player, int w_king, int b_king, int piece1, int square1, int piece2,
+               int square2, int piece3, int square3);

@@ -1,4 +1,5 @@
-// The learn file vrk.lrn of root scores (learn.cpp).
+// The learn file vrk.lrn of root scores (learn.cpp): 12-byte little-endian records addressed by
+// the root's 32-bit key `hash`.
 #pragma once
 #include <cstdio>
 

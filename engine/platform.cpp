@@ -7,14 +7,30 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <sys/timeb.h>
+#include <windows.h>
+#else
 #include <poll.h>
 #include <unistd.h>
+#endif
 
+#ifdef _WIN32
+uint32_t get_ms() {
+    struct __timeb64 now;
+    _ftime64(&now);
+    return (uint32_t)(now.time * 1000 + now.millitm);
+}
+#else
 uint32_t get_ms() {
     using namespace std::chrono;
     auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     return (uint32_t)ms;
 }
+#endif
 
 // ---------------------------------------------------------------------------------------------
 // Standard input. Every reader takes bytes from one buffer; the poll reads whatever has arrived
@@ -37,6 +53,73 @@ void compact() {
     in_head = 0;
 }
 
+#ifdef _WIN32
+
+// What standard input is, looked at once: the console, a pipe (an interface), or a file.
+enum StdinKind { STDIN_CONSOLE, STDIN_PIPE, STDIN_FILE };
+HANDLE stdin_handle;
+StdinKind stdin_kind;
+bool stdin_known = false;
+
+void know_stdin() {
+    if (stdin_known) return;
+    stdin_known = true;
+    stdin_handle = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode;
+    if (GetConsoleMode(stdin_handle, &mode))
+        stdin_kind = STDIN_CONSOLE;
+    else
+        stdin_kind = GetFileType(stdin_handle) == FILE_TYPE_PIPE ? STDIN_PIPE : STDIN_FILE;
+}
+
+// Bytes per read: what the runtime's own stdin buffer takes, and safe for a console read.
+const DWORD READ_CHUNK = 4096;
+
+// Bytes read, 0 when nothing can be read without waiting, -1 at the end of input. A console or
+// a pipe is never read without waiting (bioskey peeks at it instead); a file always can be.
+long read_stdin(char *dst, size_t room, bool block) {
+    know_stdin();
+    if (!block && stdin_kind != STDIN_FILE) return 0;
+    DWORD n = 0;
+    if (!ReadFile(stdin_handle, dst, room < READ_CHUNK ? (DWORD)room : READ_CHUNK, &n, nullptr) ||
+        n == 0)
+        return -1;
+    return (long)n;
+}
+
+// Standard input is read in text mode: CR LF becomes LF. Returns the new length.
+size_t drop_cr_before_lf(char *p, size_t n) {
+    size_t out = 0;
+    for (size_t i = 0; i < n; i++)
+        if (p[i] != '\r' || i + 1 == n || p[i + 1] != '\n') p[out++] = p[i];
+    return out;
+}
+
+// Appends n bytes just read at in_tail; a CR left last by the previous read may pair with them.
+void take_read(size_t n) {
+    size_t from = in_tail > in_head ? in_tail - 1 : in_tail;
+    in_tail = from + drop_cr_before_lf(in_buf + from, in_tail + n - from);
+}
+
+#else
+
+// Bytes read, 0 when `block` is off and nothing is waiting, -1 at the end of input.
+long read_stdin(char *dst, size_t room, bool block) {
+    if (!block) {
+        struct pollfd p = {0, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0) return 0;
+    }
+    ssize_t n;
+    do {
+        n = read(0, dst, room);
+    } while (n < 0 && errno == EINTR);
+    return n > 0 ? (long)n : -1;
+}
+
+void take_read(size_t n) { in_tail += n; }
+
+#endif
+
 // Reads more bytes into the buffer; blocks only when `block` is set. False at the end of input.
 bool read_more(bool block) {
     compact();
@@ -53,21 +136,14 @@ bool read_more(bool block) {
         in_tail += n;
         return true;
     }
-    if (!block) {
-        struct pollfd p = {0, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return false;
-    } else {
-        fflush(stdout); // whatever was asked must be visible before waiting for the answer
-    }
-    ssize_t n;
-    do {
-        n = read(0, in_buf + in_tail, room);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
+    if (block) fflush(stdout); // whatever was asked must be visible before waiting for the answer
+    long n = read_stdin(in_buf + in_tail, room, block);
+    if (n == 0) return false;
+    if (n < 0) {
         in_eof = true;
         return false;
     }
-    in_tail += (size_t)n;
+    take_read((size_t)n);
     return true;
 }
 
@@ -86,6 +162,45 @@ void skip_blanks() {
     while (is_blank(peek_at(0))) in_head++;
 }
 
+// Line ends and NULs never count as input; on a pipe neither does '.', the status request an
+// interface sends while the engine thinks.
+bool ignorable(char c) { return c == '\r' || c == '\n' || c == '\0' || (on_pipe && c == '.'); }
+
+// Drops the ignorable bytes at the front of the buffer; true when other input is left there.
+bool buffer_has_input() {
+    while (in_avail() > 0 && ignorable(in_buf[in_head])) in_head++;
+    return in_avail() > 0;
+}
+
+#ifdef _WIN32
+
+// A key typed at the console shows as two events or more (key down, key up).
+int console_keys() {
+    DWORD n = 0;
+    return GetNumberOfConsoleInputEvents(stdin_handle, &n) && n >= 2 ? (int)n : 0;
+}
+
+// Looks at what waits in the pipe without taking it, except the ignorable bytes in front, which
+// are taken out one at a time. A pipe that cannot be peeked has nothing waiting; a broken one
+// (the writer has gone, everything sent has been read) is the end of input.
+int pipe_has_input() {
+    char seen[512];
+    DWORD got = 0, total = 0;
+    if (!PeekNamedPipe(stdin_handle, seen, sizeof seen, &got, &total, nullptr)) {
+        if (GetLastError() == ERROR_BROKEN_PIPE) in_eof = true;
+        return 0;
+    }
+    for (DWORD i = 0; i < got; i++) {
+        if (!ignorable(seen[i])) return 1;
+        char c;
+        DWORD n;
+        if (!ReadFile(stdin_handle, &c, 1, &n, nullptr) || n != 1) return 0;
+    }
+    return 0;
+}
+
+#endif
+
 } // namespace
 
 void input_use_text(const char *text) {
@@ -96,6 +211,30 @@ void input_use_text(const char *text) {
 
 bool input_ended() { return in_eof && in_avail() == 0; }
 
+#ifdef _WIN32
+
+int bioskey() {
+    know_stdin();
+    if (!poll_ready) {
+        poll_ready = true;
+        on_pipe = stdin_kind != STDIN_CONSOLE;
+        DWORD mode;
+        if (!on_pipe && GetConsoleMode(stdin_handle, &mode)) {
+            // Only keys count: window and mouse events, and whatever was typed before, do not.
+            SetConsoleMode(stdin_handle, mode & ~(DWORD)(ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT));
+            FlushConsoleInputBuffer(stdin_handle);
+        }
+    }
+    while (read_more(false)) {
+    }
+    if (buffer_has_input()) return 1;
+    if (text_src || in_eof) return 0;
+    if (stdin_kind == STDIN_CONSOLE) return console_keys();
+    return stdin_kind == STDIN_PIPE ? pipe_has_input() : 0;
+}
+
+#else
+
 int bioskey() {
     if (!poll_ready) {
         on_pipe = !isatty(0);
@@ -103,15 +242,10 @@ int bioskey() {
     }
     while (read_more(false)) {
     }
-    // Line ends and NULs never count as input; on a pipe neither does '.', the status request
-    // an interface sends while the engine thinks.
-    while (in_avail() > 0) {
-        char c = in_buf[in_head];
-        if (c != '\r' && c != '\n' && c != '\0' && !(on_pipe && c == '.')) break;
-        in_head++;
-    }
-    return in_avail() > 0;
+    return buffer_has_input();
 }
+
+#endif
 
 int input_word(char *buf, size_t cap) {
     skip_blanks();

@@ -43,6 +43,9 @@ void checkup();
 void pv_marks();
 void killer_marks();
 void select_move(int i, int hash_move);
+// Rebuilds best_variation from row 0 of pv: "!" for a score 100 above
+// last_score_before_research, "!!" for 300; the score then becomes the new reference.
+void build_variation(int score);
 // Copies the child's line behind move m into row ply - 1 (m is still made).
 void update_pv(int m);
 

@@ -1,0 +1,56 @@
+"""The books against the real binary: obligatory files, book moves at the console and under the
+protocol, the makebook command."""
+import os
+
+from vrk_e2e import DATA_FILES, Checks, run, workdir
+
+c = Checks()
+
+LOADING = "Chargement du rebel book: tourbook.bin mainbook.bin...\n"
+MISSING = "Missing obliged file(s) RANDOM1.BIN and/or RANDOM2.BIN"
+
+# Every one of the four files is obligatory: the message without a line end, status 1.
+for name in DATA_FILES + ("empty mainbook.bin",):
+    d = workdir(rc=False)
+    if name.startswith("empty"):
+        open(os.path.join(d, "mainbook.bin"), "wb").close()
+    else:
+        os.remove(os.path.join(d, name))
+    out, status, _ = run("bye\n", cwd=d)
+    c.check(f"{name}: status 1", status == 1, out)
+    c.check(f"{name}: message", out.endswith(LOADING + MISSING), out)
+
+# A random table shorter than 4480 bytes is no error.
+d = workdir(rc=False)
+with open(os.path.join(d, "random2.bin"), "r+b") as f:
+    f.truncate(100)
+out, status, _ = run("bye\n", cwd=d)
+c.check("short random table: status 0", status == 0, out)
+
+# The console: the engine opens from the tournament book and answers the user's reply from it.
+out, status, _ = run("on\ne7e5\nbye\n", rc=False)
+c.check("console: status 0", status == 0, out)
+c.contains("console: first book move", out,
+           "0>vrk# Opening move found:E2E4\nOpening phase: Book move: e2e4\nOpening line=e2e4\n")
+c.contains("console: book answer", out, "Opening line=e2e4e7e5")
+c.check("console: two book moves", out.count("Opening phase: Book move: ") == 2, out)
+
+# Out of book the console says so once and searches.
+out, _, _ = run("a2a3\nh7h6\nsd 1\non\nbye\n", rc=False)
+c.contains("console: out of book", out, "Opening move found:\n")
+c.check("console: no book move", "Opening phase: Book move" not in out, out)
+
+# The protocol: the engine plays Black after new; go makes it play White from the book.
+out, _, _ = run("xboard\nnew\ngo\nquit\n", rc=False)
+c.contains("xboard: book move", out, "Opening move found:E2E4\n Book move\nmove e2e4\n")
+
+# makebook writes vrkpers.opn in the working directory and reports its counts.
+d = workdir(rc=False, files={"lines.txt": "e4 e5 Nf3 Nc6 \nd4 d5 c4 Qh4# \n"})
+out, _, _ = run("makebook lines.txt\nmakebook none.txt\nbye\n", cwd=d)
+with open(os.path.join(d, "vrkpers.opn")) as f:
+    c.check("makebook: file", f.read() == "e2e4e7e5g1f3b8c6\nd2d4d7d5c2c4\n")
+c.contains("makebook: moves", out, "e4 => e2e4\ne5 => e7e5\nNf3 => g1f3\nNc6 => b8c6\n")
+c.contains("makebook: stats", out, "\nStats: 2 variations, 1 variations killees\n")
+c.contains("makebook: missing file", out, "File none.txt not found !!\n")
+
+c.done()
