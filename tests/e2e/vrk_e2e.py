@@ -66,3 +66,52 @@ class Checks:
     def done(self):
         print(f"{self.passed} passed, {self.failed} failed")
         sys.exit(1 if self.failed else 0)
+
+
+class Session:
+    """The engine driven line by line, as a person at the console or an interface would: input
+    arrives only after the engine has answered what came before."""
+
+    def __init__(self, rc=True, files=None, cwd=None):
+        self.dir = cwd or workdir(rc, files)
+        self.p = subprocess.Popen([VRK], cwd=self.dir, stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.out = ""
+        os.set_blocking(self.p.stdout.fileno(), False)
+
+    def send(self, text):
+        self.p.stdin.write(text.encode("latin-1"))
+        self.p.stdin.flush()
+
+    def _read(self, wait):
+        import select
+        r, _, _ = select.select([self.p.stdout], [], [], wait)
+        if r:
+            chunk = self.p.stdout.read()
+            if chunk:
+                self.out += chunk.decode("latin-1")
+                return True
+        return False
+
+    def expect(self, pattern, timeout=60):
+        """Waits until the output (from the start) matches the regular expression pattern."""
+        import time
+        end = time.time() + timeout
+        while not re.search(pattern, self.out):
+            if time.time() > end or self.p.poll() is not None and not self._read(0.1):
+                raise AssertionError(f"timeout waiting for {pattern!r}; output tail:\n{self.out[-2000:]}")
+            self._read(0.05)
+        return self.out
+
+    def close(self, timeout=60):
+        """Ends standard input and returns (all output, exit status)."""
+        self.p.stdin.close()
+        import time
+        end = time.time() + timeout
+        while self.p.poll() is None and time.time() < end:
+            self._read(0.05)
+        while self._read(0):
+            pass
+        if self.p.poll() is None:
+            self.p.kill()
+        return self.out, self.p.wait()
