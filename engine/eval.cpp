@@ -285,10 +285,13 @@ int bishop_trap(int c, int lsq) {
     return own[left] == home_pawn_row[c] && own[left + 2] == home_pawn_row[c] ? -TRAPPED_BISHOP : 0;
 }
 
+// Index of the imbalance tables: a position set up by hand may hold more than eight pawns.
+inline int imbalance_index(int c) { return nb_pions[c] < 8 ? nb_pions[c] : 8; }
+
 int rook_terms(int c, int sq, int lsq) {
     const int col = (sq & 7) + 1;
     const int row = sq >> 3;
-    int s = rook_pcsq[lsq] + rook_imbalance[nb_pions[c]];
+    int s = rook_pcsq[lsq] + rook_imbalance[imbalance_index(c)];
     if (rook_rank[c][col] != 0 && rook_rank[c][col] != row) s += ROOK_DOUBLED;
     if (pawn_rank[c][col] == no_pawn_row[c])
         s += pawn_rank[c ^ 1][col] == no_pawn_row[c ^ 1] ? ROOK_OPEN_FILE : ROOK_HALF_OPEN_FILE;
@@ -325,7 +328,7 @@ int piece_terms(const PieceLists &l, int c) {
     int s = 0;
     for (int i = 0; i < count[KNIGHT]; ++i) {
         const int lsq = view(c, l.sq[c][KNIGHT][i]);
-        s += knight_pcsq[Stage][lsq] + lone_minor(c) + knight_imbalance[nb_pions[c]];
+        s += knight_pcsq[Stage][lsq] + lone_minor(c) + knight_imbalance[imbalance_index(c)];
     }
     for (int i = 0; i < count[BISHOP]; ++i) {
         const int lsq = view(c, l.sq[c][BISHOP][i]);

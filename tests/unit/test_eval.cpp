@@ -401,4 +401,12 @@ TEST_F(Eval, PawnHashScoreCrossesStages) {
     EXPECT_EQ(hash_pawn_hit, hits + 1);
 }
 
+// A position set up by hand may hold more than eight pawns a side: the imbalance terms then stay
+// at their last entry.
+TEST_F(Eval, MoreThanEightPawnsStayInTheTables) {
+    const int nine = eval_fen("4k3/8/8/8/P7/PPPPPPPP/8/RN2K3 w - -");
+    const int eight = eval_fen("4k3/8/8/8/8/PPPPPPPP/8/RN2K3 w - -");
+    EXPECT_NE(nine, eight);
+}
+
 } // namespace

@@ -35,7 +35,7 @@ static const char *const positions[] = {
     "3rr1k1/1p3ppp/p1n5/2pq4/3P4/P1Q1PN2/5PPP/2RR2K1 w - - 0 21",
 };
 static const int position_count = sizeof positions / sizeof positions[0];
-static const int ROUNDS = 5;
+static const int ROUNDS = 40;
 
 static void setup(const char *fen) {
     std::istringstream in(fen);
@@ -66,7 +66,7 @@ static double run(long repeat, long *checksum) {
 }
 
 int main(int argc, char **argv) {
-    const long repeat = argc > 1 ? atol(argv[1]) : 50000;
+    const long repeat = argc > 1 ? atol(argv[1]) : 5000;
     if (repeat <= 0) {
         fprintf(stderr, "usage: vrk-evalbench [EVALS_PER_POSITION]\n");
         return 2;
