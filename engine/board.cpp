@@ -46,6 +46,19 @@ void set_initial_position() {
     king_position[DARK] = 4;
 }
 
+void sanitize_setup() {
+    for (int sq = 0; sq < 64; sq++)
+        if (piece[sq] == PAWN && (row_of(sq) == 0 || row_of(sq) == 7)) color[sq] = piece[sq] = EMPTY;
+    // King square, rook square, right.
+    static const int homes[4][3] = {
+        {60, 63, CASTLE_WK}, {60, 56, CASTLE_WQ}, {4, 7, CASTLE_BK}, {4, 0, CASTLE_BQ}};
+    for (const auto &h : homes) {
+        int c = h[2] <= CASTLE_WQ ? LIGHT : DARK;
+        if (color[h[0]] != c || piece[h[0]] != KING || color[h[1]] != c || piece[h[1]] != ROOK)
+            castle &= ~h[2];
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Generation
 
@@ -53,6 +66,7 @@ void set_initial_position() {
 // attacker, then quiet moves by their history ratio.
 void gen_push(int from, int to, int bits) {
     int &top = first_move[ply + 1];
+    if (top > GEN_STACK - 4) return; // only absurd set-up positions fill the stack
     if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
         for (int p = KNIGHT; p <= QUEEN; p++) {
             gen_dat[top].m = make_move_word(from, to, p, bits | FLAG_PROMOTE);

@@ -25,13 +25,18 @@ TEST(Notation, FenRoundTrip) {
 TEST(Notation, FenToleratesBadPlacement) {
     reset_engine();
     // Unknown characters skipped, squares past h1 dropped, a missing side letter means DARK.
-    set_fen("k?7/8/8/8/8/8/8/7KQQQQ", "", "xK");
+    set_fen("k?7/8/8/8/8/8/8/4K2RQQQQ", "", "xK");
     EXPECT_EQ(side, DARK);
     EXPECT_EQ(castle, CASTLE_WK);
-    EXPECT_EQ(piece[63], KING);
+    EXPECT_EQ(piece[63], ROOK);
     int count = 0;
     for (int sq = 0; sq < 64; sq++) count += color[sq] != EMPTY;
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
+    // Pawns on their last rank are removed; rights without their king or rook at home dropped.
+    set_fen("P3k2p/8/8/8/8/8/8/R3K3", "w", "KQkq");
+    EXPECT_EQ(castle, CASTLE_WQ);
+    EXPECT_EQ(color[0], EMPTY);
+    EXPECT_EQ(color[7], EMPTY);
     set_fen("8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/88888888888pppp", "w", "-");
 }
 
