@@ -112,6 +112,7 @@ void init() {
 
 void new_game() {
     reset_game();
+    ComputeHashCode(); // the next line of a book being made is played with keys
     learn_hit = 0;
     gen();
     opening_phase = 1;
