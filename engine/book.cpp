@@ -29,10 +29,13 @@ long GB_SIZE, MNB_SIZE; // bytes allocated
 uint32_t START_HK1, START_HK2;
 
 // Per file a..h: border, white piece, white pawn, four empties, black pawn, black piece, border.
+// clang-format off
 const signed char INITIAL_BORD[BOOK_CELLS] = {
-    0, 5, 2, 1, 1, 1, 1, 8, 11, 0, 0, 3, 2, 1, 1, 1, 1, 8, 9,  0, 0, 4, 2, 1, 1, 1, 1,
-    8, 10, 0, 0, 6, 2, 1, 1, 1, 1, 8, 12, 0, 0, 7, 2, 1, 1, 1, 1, 8, 13, 0, 0, 4, 2, 1,
-    1, 1, 1, 8, 10, 0, 0, 3, 2, 1, 1, 1, 1, 8, 9,  0, 0, 5, 2, 1, 1, 1, 1, 8, 11, 0};
+    0, 5, 2, 1, 1, 1, 1, 8, 11, 0,  0, 3, 2, 1, 1, 1, 1, 8, 9, 0,
+    0, 4, 2, 1, 1, 1, 1, 8, 10, 0,  0, 6, 2, 1, 1, 1, 1, 8, 12, 0,
+    0, 7, 2, 1, 1, 1, 1, 8, 13, 0,  0, 4, 2, 1, 1, 1, 1, 8, 10, 0,
+    0, 3, 2, 1, 1, 1, 1, 8, 9, 0,   0, 5, 2, 1, 1, 1, 1, 8, 11, 0};
+// clang-format on
 
 const char TA[] = "XAAAAAAAAXXBBBBBBBBXXCCCCCCCCXXDDDDDDDDXXEEEEEEEEXXFFFFFFFFXXGGGGGGGGXXHHHHHHHH";
 const char TN[] = "X12345678XX12345678XX12345678XX12345678XX12345678XX12345678XX12345678XX12345678";
@@ -41,8 +44,12 @@ const char TN[] = "X12345678XX12345678XX12345678XX12345678XX12345678XX12345678XX
 const int BOEKRND[13] = {8, 4, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
 // FEN square (0 = a8) and book square number (0 = a1) to book-board index.
-int BORDPOS(int i) { return (i % 8) * 10 + (8 - i / 8); }
-int BVELD(int n) { return (n % 8) * 10 + (n / 8) + 1; }
+int BORDPOS(int i) {
+    return (i % 8) * 10 + (8 - i / 8);
+}
+int BVELD(int n) {
+    return (n % 8) * 10 + (n / 8) + 1;
+}
 
 // One lookup's candidate list.
 int AZ;
@@ -86,7 +93,8 @@ ImageStatus read_image(const char *path, unsigned char **buf, long *allocated, l
     }
     *allocated = size + 2;
     int c;
-    for (*n = 0; *n < size && (c = fgetc(f)) != EOF; ++*n) (*buf)[*n] = (unsigned char)c;
+    for (*n = 0; *n < size && (c = fgetc(f)) != EOF; ++*n)
+        (*buf)[*n] = (unsigned char)c;
     fclose(f);
     return IMAGE_OK;
 }
@@ -119,10 +127,13 @@ bool load_random_tables() {
 int load_main_book(const char *path) {
     long n = 0;
     switch (read_image(path, &_MNB, &MNB_SIZE, &n)) {
-    case IMAGE_MISSING: return BOOK_NO_MAIN;
+    case IMAGE_MISSING:
+        return BOOK_NO_MAIN;
     case IMAGE_EMPTY:
-    case IMAGE_NO_MEMORY: return BOOK_EMPTY_MAIN;
-    case IMAGE_OK: break;
+    case IMAGE_NO_MEMORY:
+        return BOOK_EMPTY_MAIN;
+    case IMAGE_OK:
+        break;
     }
     if (n % 2) _MNB[n - 1] = 0xFF; // an odd last byte becomes part of the terminator
     _MNB[n] = _MNB[n + 1] = 0xFF;
@@ -133,25 +144,19 @@ int load_tournament_book(const char *path) {
     long n = 0;
     switch (read_image(path, &_GB, &GB_SIZE, &n)) {
     case IMAGE_MISSING:
-    case IMAGE_EMPTY: _GB = nullptr; return BOOK_NO_TOURNAMENT;
-    case IMAGE_NO_MEMORY: return BOOK_EMPTY_MAIN;
-    case IMAGE_OK: break;
+    case IMAGE_EMPTY:
+        _GB = nullptr;
+        return BOOK_NO_TOURNAMENT;
+    case IMAGE_NO_MEMORY:
+        return BOOK_EMPTY_MAIN;
+    case IMAGE_OK:
+        break;
     }
     // The file's last two bytes are its own terminator.
     for (long i = n - 2; i < n; i++)
         if (i >= 0) _GB[i] = 0xFF;
     return BOOK_OK;
 }
-
-} // namespace
-
-bool end_of_data(const unsigned char *book, long size, long pos, bool tournament) {
-    if (pos + 1 >= size) return true;
-    if (book[pos] == 0xFF && book[pos + 1] == 0xFF) return true;
-    return tournament && book[pos + 1] == 0xFF && pos + 2 < size && book[pos + 2] == 0xFF;
-}
-
-namespace {
 
 // Puts the position of a FEN placement and side letter on the book board; -1 when the text
 // cannot be read, else the side to move (0 white, 1 black).
@@ -229,6 +234,15 @@ int choose_candidate(int r) {
     }
 }
 
+// The ply of the record after a line's end: an alternative at the same ply, or after a last
+// alternative the deepest earlier ply still waiting for alternatives.
+int resume_ply(const unsigned char *first, int leaf) {
+    if (first[leaf] < (REC_END_LINE | REC_LAST_ALT)) return leaf;
+    for (int j = leaf - 1; j >= 0; j--)
+        if (first[j] < REC_LAST_ALT) return j;
+    return 0;
+}
+
 void square_text(int idx, char *out) {
     out[0] = TA[idx];
     out[1] = TN[idx];
@@ -237,7 +251,9 @@ void square_text(int idx, char *out) {
 
 } // namespace
 
-void BOEK_BEGIN() { memcpy(_BORD, INITIAL_BORD, sizeof _BORD); }
+void BOEK_BEGIN() {
+    memcpy(_BORD, INITIAL_BORD, sizeof _BORD);
+}
 
 void MAKE_HASHKEY() {
     HK1 = HK2 = 0;
@@ -328,13 +344,10 @@ int FIND_OPENING(const char *position, char *from, char *to, int *count) {
     return Error;
 }
 
-// The ply of the record after a line's end: an alternative at the same ply, or after a last
-// alternative the deepest earlier ply still waiting for alternatives.
-static int resume_ply(const unsigned char *first, int leaf) {
-    if (first[leaf] < (REC_END_LINE | REC_LAST_ALT)) return leaf;
-    for (int j = leaf - 1; j >= 0; j--)
-        if (first[j] < REC_LAST_ALT) return j;
-    return 0;
+bool end_of_data(const unsigned char *book, long size, long pos, bool tournament) {
+    if (pos + 1 >= size) return true;
+    if (book[pos] == 0xFF && book[pos + 1] == 0xFF) return true;
+    return tournament && book[pos + 1] == 0xFF && pos + 2 < size && book[pos + 2] == 0xFF;
 }
 
 void walk_book(const unsigned char *book, long size, bool tournament, BookLineVisitor visit,
@@ -353,7 +366,9 @@ void walk_book(const unsigned char *book, long size, bool tournament, BookLineVi
     }
 }
 
-int book_candidate_count() { return AZ; }
+int book_candidate_count() {
+    return AZ;
+}
 
 void book_candidate(int i, char *from, char *to) {
     square_text(CAND_FROM[i], from);

@@ -22,8 +22,14 @@ constexpr int BOOK_LINE_PLIES = 256;
 constexpr int BOOK_MAX_CANDIDATES = 256;
 
 // `Error` codes.
-enum { BOOK_OK = 0, BOOK_NO_TOURNAMENT = 1, BOOK_NO_RANDOM = 2, BOOK_NO_MAIN = 3,
-       BOOK_BAD_POSITION = 3, BOOK_EMPTY_MAIN = 4 };
+enum {
+    BOOK_OK = 0,
+    BOOK_NO_TOURNAMENT = 1,
+    BOOK_NO_RANDOM = 2,
+    BOOK_NO_MAIN = 3,
+    BOOK_BAD_POSITION = 3,
+    BOOK_EMPTY_MAIN = 4
+};
 
 extern signed char _BORD[BOOK_CELLS];
 extern uint32_t RANDOM1[RANDOM_ENTRIES], RANDOM2[RANDOM_ENTRIES];
@@ -50,8 +56,8 @@ int FIND_OPENING(const char *position, char *from, char *to, int *count);
 // and following bytes are FF); walk_book follows the lines depth first, calling visit at every
 // line end with the line's first and second bytes by ply and the ply of its last record.
 bool end_of_data(const unsigned char *book, long size, long pos, bool tournament);
-using BookLineVisitor = void (*)(const unsigned char *first, const unsigned char *second,
-                                 int last, void *ctx);
+using BookLineVisitor = void (*)(const unsigned char *first, const unsigned char *second, int last,
+                                 void *ctx);
 void walk_book(const unsigned char *book, long size, bool tournament, BookLineVisitor visit,
                void *ctx);
 
@@ -59,4 +65,6 @@ void walk_book(const unsigned char *book, long size, bool tournament, BookLineVi
 int book_candidate_count();
 void book_candidate(int i, char *from, char *to);
 // Book square number (0 = a1 .. 63 = h8) of an engine square (0 = a8 .. 63 = h1).
-inline int book_square(int sq) { return sq ^ 56; }
+inline int book_square(int sq) {
+    return sq ^ 56;
+}

@@ -32,7 +32,9 @@ struct MoveQuery {
     int type = ANY;      // piece type on the origin square
 };
 
-bool agrees(int wanted, int actual) { return wanted == ANY || wanted == actual; }
+bool agrees(int wanted, int actual) {
+    return wanted == ANY || wanted == actual;
+}
 
 bool meets(const MoveQuery &q, int m) {
     int bits = move_bits(m), from = move_from(m), to = move_to(m);
@@ -74,8 +76,10 @@ int piece_move(const Text &t, int type, bool capture) {
     q.type = type;
     if (capture) q.all_flags = FLAG_CAPTURE;
     switch (t.len) {
-    case 3: q.to = t.square(1); break; // Nf3
-    case 4:                            // Nxf3, Nbd2
+    case 3:
+        q.to = t.square(1);
+        break; // Nf3
+    case 4:    // Nxf3, Nbd2
         q.to = t.square(2);
         if (!capture) q.from_file = t.file(1);
         break;
@@ -90,7 +94,8 @@ int piece_move(const Text &t, int type, bool capture) {
         q.from_file = t.file(1);
         q.from_row = t.row(2);
         break;
-    default: return -1;
+    default:
+        return -1;
     }
     return first_meeting(q);
 }
@@ -158,9 +163,9 @@ namespace {
 // Reads one byte of the book-making input. A byte 0xFF ends the input for good, like the end of
 // the file; carriage returns are dropped so that files with DOS line ends read the same.
 int next_char(FILE *in) {
-    int c;
-    do c = fgetc(in);
-    while (c == '\r');
+    int c = fgetc(in);
+    while (c == '\r')
+        c = fgetc(in);
     if (c == 0xFF) {
         fseek(in, 0, SEEK_END);
         return EOF;
@@ -178,6 +183,7 @@ void end_variation(FILE *out, int *variations) {
 // Looks one token up in the current position and plays it; false when the variation is cut.
 bool play_token(const char *token, FILE *out) {
     printf("%s => ", token);
+    if (hply >= HIST_STACK - 2) return false; // the game's move stack is full: cut the line
     ply = 0;
     gen();
     int i = cherche_move(token);

@@ -14,6 +14,7 @@
 #include "../../tools/rebelbook/book_tree.h"
 #include "board.h"
 #include "book.h"
+#include "keys.h"
 #include "notation.h"
 #include "openings.h"
 #include "test_util.h"
@@ -67,11 +68,17 @@ inline void write_random_tables(size_t bytes = 4 * RANDOM_ENTRIES) {
     }
 }
 
+// The initial position with its key, as the debug checks of makemove expect.
+inline void start_position() {
+    set_initial_position();
+    ComputeHashCode();
+}
+
 // The book moves of a line of algebraic moves from the initial position; a trailing '?' marks a
 // move never to be played. Leaves the engine in the position after the line.
 inline std::vector<BookMove> san_line(const std::string &text) {
     std::vector<BookMove> line;
-    set_initial_position();
+    start_position();
     std::istringstream in(text);
     std::string token;
     while (in >> token) {
@@ -93,12 +100,14 @@ inline std::vector<BookMove> san_line(const std::string &text) {
 
 inline Bytes book_of(const std::vector<std::string> &lines, bool tournament) {
     BookTree tree;
-    for (const std::string &l : lines) tree.add_line(san_line(l));
+    for (const std::string &l : lines)
+        tree.add_line(san_line(l));
     return tree.serialise(tournament);
 }
 
 // Writes random tables and both books, and loads them; the tournament book may be empty (FF FF).
-inline void install_books(const std::vector<std::string> &tour, const std::vector<std::string> &main) {
+inline void install_books(const std::vector<std::string> &tour,
+                          const std::vector<std::string> &main) {
     write_random_tables();
     write_bytes("tourbook.bin", book_of(tour, true));
     write_bytes("mainbook.bin", book_of(main, false));

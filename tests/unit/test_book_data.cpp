@@ -21,7 +21,8 @@ std::string position_key() {
 }
 
 std::string upper(std::string coord) {
-    for (char &c : coord) c = (char)toupper(c);
+    for (char &c : coord)
+        c = (char)toupper(c);
     return coord;
 }
 
@@ -43,7 +44,7 @@ struct TextBook {
         while (std::getline(in, line)) {
             if (line.empty()) continue;
             lines++;
-            set_initial_position();
+            start_position();
             std::istringstream tokens(line);
             std::string token, prefix;
             while (tokens >> token) {
@@ -126,7 +127,7 @@ TEST(BookData, EngineFollowsTheBook) {
     int longest = 0;
     for (unsigned seed = 0; seed < 40; seed++) {
         rt_srand(seed);
-        set_initial_position();
+        start_position();
         int plies = 0;
         for (;;) {
             ply = 0;

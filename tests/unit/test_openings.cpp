@@ -27,7 +27,7 @@ TEST(ChercheMove, RowsOfTheTable) {
         {START, "e4", "e2e4"},
         {START, "Nf3", "g1f3"},
         {START, "Ng1f3", "g1f3"},
-        {START, "O-O", "e1g1"}, // listed on the rights alone
+        {START, "O-O", "e1g1"},                        // listed on the rights alone
         {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "O-O", "-"}, // not generated: a piece move, fails
         {castles, "O-O", "e1g1"},
         {castles, "O-O-O", "e1c1"},
@@ -49,7 +49,8 @@ TEST(ChercheMove, RowsOfTheTable) {
         {START, "Nf3g", "-"},
         {START, "=", "-"},
     };
-    for (const Case &c : cases) EXPECT_EQ(found(c.fen, c.text), c.expected) << c.fen << " " << c.text;
+    for (const Case &c : cases)
+        EXPECT_EQ(found(c.fen, c.text), c.expected) << c.fen << " " << c.text;
 }
 
 class Makebook : public ::testing::Test {
@@ -119,7 +120,7 @@ TEST_F(ChooseBookMove, NoBookMove) {
 
 TEST_F(ChooseBookMove, ReturnsTheGeneratedMove) {
     install_books({}, {"d4 d5 "});
-    set_initial_position();
+    start_position();
     gen_rec *g = nullptr;
     EXPECT_EQ(capture_stdout([&] { g = choose_book_move(); }), "Opening move found:D2D4\n");
     ASSERT_NE(g, nullptr);

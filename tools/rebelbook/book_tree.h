@@ -45,7 +45,8 @@ class BookTree {
     std::vector<uint8_t> serialise(bool terminator) const {
         std::vector<uint8_t> out;
         const std::vector<int> &roots = nodes_[0].children;
-        for (size_t i = 0; i < roots.size(); i++) write(roots[i], i + 1 == roots.size(), out);
+        for (size_t i = 0; i < roots.size(); i++)
+            write(roots[i], i + 1 == roots.size(), out);
         if (terminator) out.insert(out.end(), {0xFF, 0xFF});
         return out;
     }

@@ -15,6 +15,7 @@
 
 #include "board.h"
 #include "book_tree.h"
+#include "keys.h"
 #include "openings.h"
 
 namespace {
@@ -47,19 +48,17 @@ bool write_random_tables(const std::string &dir) {
         std::vector<uint8_t> bytes;
         for (int k = 0; k < RANDOM_ENTRIES; k++) {
             uint32_t v = (uint32_t)(splitmix64(state) >> 32);
-            for (int b = 0; b < 4; b++) bytes.push_back((uint8_t)(v >> (8 * b)));
+            for (int b = 0; b < 4; b++)
+                bytes.push_back((uint8_t)(v >> (8 * b)));
         }
         if (!write_file(dir + "/" + name, bytes)) return false;
     }
     return true;
 }
 
-struct LineError {
-    std::string text;
-};
-
 // True when the move matches the disambiguation an algebraic piece move carries between its
-// letter and its destination ("Nbd2", "R1e2" is never produced, "Qh4xe1" the full square).
+// letter and its destination: a file ("Nbd2") or a full square ("Qh4xe1"); a rank alone ("R1e2")
+// is not read by the move lookup.
 bool matches_origin(const std::string &token, int m) {
     std::string s;
     for (char c : token)
@@ -92,7 +91,7 @@ int legal_readings(const std::string &token, int m) {
 
 // Plays one token on the engine's board and gives its book move; false with err filled when the
 // token cannot go into a book.
-bool play_token(std::string token, BookMove &out, LineError &err) {
+bool play_token(std::string token, BookMove &out, std::string &err) {
     bool playable = true;
     if (!token.empty() && token.back() == '?') {
         playable = false;
@@ -105,21 +104,21 @@ bool play_token(std::string token, BookMove &out, LineError &err) {
     gen();
     int i = cherche_move(bare.c_str());
     if (i < 0) {
-        err.text = "no move '" + token + "'";
+        err = "no move '" + token + "'";
         return false;
     }
     int m = gen_dat[i].m;
     if (move_bits(m) & FLAG_PROMOTE) {
-        err.text = "promotion '" + token + "' cannot be stored: the book has no promotions";
+        err = "promotion '" + token + "' cannot be stored: the book has no promotions";
         return false;
     }
     bool piece_token = strchr("NBRQK", bare[0]) != nullptr;
     if (piece_token && legal_readings(bare, m) != 1) {
-        err.text = "ambiguous or illegal move '" + token + "' (give the origin file or square)";
+        err = "ambiguous or illegal move '" + token + "' (give the origin file or square)";
         return false;
     }
     if (!makemove(m)) {
-        err.text = "illegal move '" + token + "'";
+        err = "illegal move '" + token + "'";
         return false;
     }
     out = BookMove{book_square(move_from(m)), book_square(move_to(m)), playable};
@@ -127,18 +126,19 @@ bool play_token(std::string token, BookMove &out, LineError &err) {
 }
 
 // Reads one text line into book moves; every move must be followed by exactly one blank.
-bool parse_line(const std::string &text, std::vector<BookMove> &line, LineError &err) {
+bool parse_line(const std::string &text, std::vector<BookMove> &line, std::string &err) {
     set_initial_position();
+    ComputeHashCode();
     line.clear();
     size_t pos = 0;
     while (pos < text.size()) {
         size_t blank = text.find(' ', pos);
         if (blank == std::string::npos || blank == pos) {
-            err.text = "each move must be followed by exactly one blank";
+            err = "each move must be followed by exactly one blank";
             return false;
         }
         if ((int)line.size() == BOOK_LINE_PLIES) {
-            err.text = "line longer than " + std::to_string(BOOK_LINE_PLIES) + " plies";
+            err = "line longer than " + std::to_string(BOOK_LINE_PLIES) + " plies";
             return false;
         }
         BookMove m;
@@ -166,12 +166,12 @@ bool build_book(const std::string &in_path, const std::string &out_path, bool to
             continue;
         }
         number++;
-        LineError err;
+        std::string err;
         if (!text.empty() && parse_line(text, line, err)) {
             tree.add_line(line);
             lines++;
         } else if (!text.empty()) {
-            fprintf(stderr, "%s:%d: %s\n", in_path.c_str(), number, err.text.c_str());
+            fprintf(stderr, "%s:%d: %s\n", in_path.c_str(), number, err.c_str());
             errors++;
         }
         text.clear();
