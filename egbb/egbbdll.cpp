@@ -9,6 +9,11 @@
 //   5 men     likewise with one more factor (see five_index).
 // KK numbers the 462 king pairs up to the eight board symmetries, KKP the 3612 pairs of
 // non-adjacent kings; tables with pawns use only the left-right mirror.
+//
+// Damaged files: a file whose header, code lengths (over 31 bits) or block offsets do not fit
+// the file is not opened at all; a block that decodes wrongly (no matching code, a distance
+// outside the output, more than one block of output) ends where it went wrong and the rest of
+// the block reads as draws. A probe never reads or writes outside its buffers.
 #include "egbbdll.h"
 
 #include <algorithm>
@@ -19,9 +24,9 @@ namespace egbb_prober {
 
 const char piece_name[] = "_kqrbnpkqrbnp_";
 const int piece_cv[14] = {0, 0, 9, 5, 3, 3, 1, 0, -9, -5, -3, -3, -1, 0};
-const int base_dist[DIST_SYMBOLS] = {0,   1,   2,   3,   4,   6,    8,    12,   16,   24,   32,   48,
-                                     64,  96,  128, 192, 256, 384,  512,  768,  1024, 1536, 2048, 3072};
-const int extra_bits[DIST_SYMBOLS] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4,
+const int base_dist[DIST_SYMBOLS] = {0,  1,  2,   3,   4,   6,   8,   12,  16,   24,   32,   48,
+                                     64, 96, 128, 192, 256, 384, 512, 768, 1024, 1536, 2048, 3072};
+const int extra_bits[DIST_SYMBOLS] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4,  4,
                                       5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10};
 static const int VALUE[4] = {0, 1, -1, 0};
 
@@ -68,8 +73,7 @@ void HUFFMAN::build_cann_from_length() {
     int prev = 0;
     for (int k = 0; k < n; k++) {
         const int l = cann[k].length;
-        if (l == 0)
-            continue;
+        if (l == 0) continue;
         count[l]++;
         if (l > prev) {
             pstart[l] = &cann[k];
@@ -102,8 +106,7 @@ struct BITS {
         return (uint32_t)(v & ((1ull << len) - 1));
     }
     bool consume(int len) {
-        if (len > n)
-            return false;
+        if (len > n) return false;
         n -= len;
         acc &= (1ull << n) - 1;
         return true;
@@ -117,13 +120,11 @@ int decode_symbol(const HUFFMAN &h, BITS &bits) {
     bits.fill(h.max_length);
     for (int l = h.min_length; l <= h.max_length; l++) {
         const HUFFSYM *first = h.pstart[l];
-        if (!first)
-            continue;
+        if (!first) continue;
         const uint32_t v = bits.peek(l);
         if (v >= first->code) {
             const uint32_t k = v - first->code;
-            if (k >= h.count[l] || !bits.consume(l))
-                return -1;
+            if (k >= h.count[l] || !bits.consume(l)) return -1;
             return (int)first[k].symbol;
         }
     }
@@ -137,26 +138,21 @@ int EGBB::decode(const uint8_t *in, uint32_t in_size, uint8_t *out) const {
     int written = 0;
     while (!bits.exhausted()) {
         const int sym = decode_symbol(huffman, bits);
-        if (sym < 0 || sym == END_OF_BLOCK)
-            break;
+        if (sym < 0 || sym == END_OF_BLOCK) break;
         if (sym < END_OF_BLOCK) {
-            if (written >= BLOCK_SIZE)
-                break;
+            if (written >= BLOCK_SIZE) break;
             out[written++] = (uint8_t)sym;
             continue;
         }
         const int length = sym - 253;
         const int d = decode_symbol(huffman_pos, bits);
-        if (d < 0)
-            break;
+        if (d < 0) break;
         const int eb = extra_bits[d];
         bits.fill(eb);
         const int e = eb ? (int)bits.peek(eb) : 0;
-        if (!bits.consume(eb))
-            break;
+        if (!bits.consume(eb)) break;
         const int dist = base_dist[d] + e;
-        if (dist == 0 || dist > written || written + length > BLOCK_SIZE)
-            break;
+        if (dist == 0 || dist > written || written + length > BLOCK_SIZE) break;
         for (int k = 0; k < length; k++, written++)
             out[written] = out[written - dist];
     }
@@ -178,8 +174,7 @@ bool LRU_CACHE::alloc(uint32_t bytes, bool verbose) {
     used = 0;
     lru_head = lru_tail = nullptr;
     cache = size ? static_cast<INFO *>(malloc((size_t)size * sizeof(INFO))) : nullptr;
-    if (size && !cache)
-        size = 0;
+    if (size && !cache) size = 0;
     if (verbose) {
         printf("Cache Size = %d Mb (%d entries)\n", (int)(bytes >> 20), (int)size);
         fflush(stdout);
@@ -196,23 +191,17 @@ int LRU_CACHE::blocks() const {
 
 // Moves this table to the head of the global list (inserting it when new); lock_lru held.
 void LRU_CACHE::bring_to_front() {
-    if (lru_head == this)
-        return;
+    if (lru_head == this) return;
     if (prev || next || lru_tail == this) {
-        if (prev)
-            prev->next = next;
-        if (next)
-            next->prev = prev;
-        if (lru_tail == this)
-            lru_tail = prev;
+        if (prev) prev->next = next;
+        if (next) next->prev = prev;
+        if (lru_tail == this) lru_tail = prev;
     }
     prev = nullptr;
     next = lru_head;
-    if (lru_head)
-        lru_head->prev = this;
+    if (lru_head) lru_head->prev = this;
     lru_head = this;
-    if (!lru_tail)
-        lru_tail = this;
+    if (!lru_tail) lru_tail = this;
 }
 
 int LRU_CACHE::get(uint32_t key, uint32_t offset, uint8_t &out) {
@@ -262,18 +251,15 @@ void LRU_CACHE::add(const INFO *block) {
         }
     }
     l_unlock(lock_lru);
-    if (!entry)
-        return;
+    if (!entry) return;
     l_lock(lock);
     memcpy(entry->block, block->block, BLOCK_SIZE);
     entry->key = block->key;
     entry->prev = nullptr;
     entry->next = head;
-    if (head)
-        head->prev = entry;
+    if (head) head->prev = entry;
     head = entry;
-    if (!tail)
-        tail = entry;
+    if (!tail) tail = entry;
     l_unlock(lock);
     l_lock(lock_lru);
     bring_to_front();
@@ -288,20 +274,17 @@ bool read_u32(FILE *f, uint32_t &v) {
     v = 0;
     for (int i = 0; i < 4; i++) {
         const int c = fgetc(f);
-        if (c == EOF)
-            return false;
+        if (c == EOF) return false;
         v |= (uint32_t)c << (8 * i);
     }
     return true;
 }
 
 bool read_lengths(FILE *f, HUFFMAN &h) {
-    if (!h.allocate())
-        return false;
+    if (!h.allocate()) return false;
     for (uint32_t s = 0; s < h.n_symbols; s++) {
         const int c = fgetc(f);
-        if (c == EOF || c > MAX_CODE_LENGTH)
-            return false;
+        if (c == EOF || c > MAX_CODE_LENGTH) return false;
         h.cann[s].symbol = s;
         h.cann[s].code = 0;
         h.cann[s].length = (uint8_t)c;
@@ -315,8 +298,7 @@ bool read_lengths(FILE *f, HUFFMAN &h) {
 
 void EGBB::open(const char *name, int load_mode) {
     FILE *f = fopen(name, "rb");
-    if (!f)
-        return;
+    if (!f) return;
     pf = f;
     fseek(f, 0, SEEK_END);
     const uint64_t file_size = (uint64_t)ftell(f);
@@ -324,7 +306,8 @@ void EGBB::open(const char *name, int load_mode) {
     bool ok = true;
     for (int i = 0; i < 4 && ok; i++)
         ok = read_u32(f, header[i]);
-    ok = ok && fseek(f, 56, SEEK_SET) == 0 && read_lengths(f, huffman) && read_lengths(f, huffman_pos);
+    ok = ok && fseek(f, 56, SEEK_SET) == 0 && read_lengths(f, huffman) &&
+         read_lengths(f, huffman_pos);
     // A header announcing more blocks or data than the file holds is refused.
     const uint64_t start = HEADER_SIZE + 4ull * ((uint64_t)n_blocks() + 1);
     ok = ok && start <= file_size && data_size() <= file_size - start;
@@ -333,8 +316,8 @@ void EGBB::open(const char *name, int load_mode) {
         index = static_cast<uint32_t *>(malloc(4ull * ((uint64_t)n_blocks() + 1)));
         ok = index != nullptr;
         for (uint32_t b = 0; ok && b <= n_blocks(); b++)
-            ok = read_u32(f, index[b]) && (b == 0 || (index[b] >= index[b - 1] &&
-                                                      index[b] - index[b - 1] <= COMP_BUFFER));
+            ok = read_u32(f, index[b]) &&
+                 (b == 0 || (index[b] >= index[b - 1] && index[b] - index[b - 1] <= COMP_BUFFER));
         ok = ok && index[n_blocks()] <= data_size();
     }
     if (ok) {
@@ -350,8 +333,7 @@ void EGBB::open(const char *name, int load_mode) {
 }
 
 void EGBB::close() {
-    if (pf)
-        fclose(pf);
+    if (pf) fclose(pf);
     pf = nullptr;
     free(index);
     index = nullptr;
@@ -364,8 +346,7 @@ void EGBB::close() {
 
 bool EGBB::read_into_ram() {
     uint8_t *data = static_cast<uint8_t *>(malloc(data_size() ? data_size() : 1));
-    if (!data)
-        return false;
+    if (!data) return false;
     l_lock(lock);
     fseek(pf, (long)data_start, SEEK_SET);
     const size_t got = fread(data, 1, data_size(), pf);
@@ -385,8 +366,7 @@ void EGBB::free_ram() {
 int EGBB::get_score(uint32_t idx, SEARCHER *psearcher) {
     const uint32_t byte = idx >> 2;
     const uint32_t b = byte / BLOCK_SIZE, offset = byte % BLOCK_SIZE;
-    if (b >= n_blocks())
-        return 0;
+    if (b >= n_blocks()) return 0;
     const uint32_t key = index[b];
     INFO &info = psearcher->info;
     info.key = key;
@@ -416,6 +396,7 @@ int KK_index[4096];
 int KK_WP_index[4096];
 int rotation[4096];
 
+// clang-format off
 const uint8_t K_TR[64] = {
     0, 1, 2, 3, 3, 2, 1, 0,
     1, 4, 5, 6, 6, 5, 4, 1,
@@ -434,22 +415,26 @@ const uint8_t K1_TR[64] = {
     5,  12, 18, 23, 27, 30, 31, 32,
     6,  13, 19, 24, 28, 31, 33, 34,
     7,  14, 20, 25, 29, 32, 34, 35};
+// clang-format on
 
 namespace {
 
-inline int mirror_lr(int s) { return s ^ 7; }
-inline int mirror_tb(int s) { return s ^ 56; }
-inline int transpose(int s) { return (s >> 3) | ((s & 7) << 3); }
+inline int mirror_lr(int s) {
+    return s ^ 7;
+}
+inline int mirror_tb(int s) {
+    return s ^ 56;
+}
+inline int transpose(int s) {
+    return (s >> 3) | ((s & 7) << 3);
+}
 inline int distance(int a, int b) {
     return std::max(std::abs(file64(a) - file64(b)), std::abs(rank64(a) - rank64(b)));
 }
 inline int apply_rotation(int s, int rot) {
-    if (rot & 1)
-        s = mirror_lr(s);
-    if (rot & 2)
-        s = mirror_tb(s);
-    if (rot & 4)
-        s = transpose(s);
+    if (rot & 1) s = mirror_lr(s);
+    if (rot & 2) s = mirror_tb(s);
+    if (rot & 4) s = transpose(s);
     return s;
 }
 
@@ -464,8 +449,7 @@ void init_indices() {
     int counter = 0;
     for (int wk0 = 0; wk0 < 64; wk0++) {
         for (int bk0 = 0; bk0 < 64; bk0++) {
-            if (distance(wk0, bk0) <= 1)
-                continue;
+            if (distance(wk0, bk0) <= 1) continue;
             int wk = wk0, bk = bk0, rot = 0;
             if (file64(wk) > 3) {
                 wk = mirror_lr(wk), bk = mirror_lr(bk), rot = 1;
@@ -485,8 +469,7 @@ void init_indices() {
             } else {
                 key = K_TR[wk] * 64 + bk;
             }
-            if (work[key] == -2)
-                work[key] = counter++;
+            if (work[key] == -2) work[key] = counter++;
             KK_index[wk0 * 64 + bk0] = work[key];
             rotation[wk0 * 64 + bk0] = rot;
         }
@@ -494,16 +477,23 @@ void init_indices() {
     counter = 0;
     for (int wk = 0; wk < 64; wk++)
         for (int bk = 0; bk < 64; bk++)
-            if (distance(wk, bk) > 1)
-                KK_WP_index[wk * 64 + bk] = counter++;
+            if (distance(wk, bk) > 1) KK_WP_index[wk * 64 + bk] = counter++;
 }
 
 namespace {
 
-inline int pawn_number(int s) { return file64(s) + 4 * rank64(s) - 4; }
-inline int is_pawn(int p) { return piece_type(p) == PAWN; }
-inline int valid_piece(int p) { return p >= _WQUEEN && p <= _BPAWN && p != _BKING; }
-inline int recolor(int p) { return p <= 6 ? p + 6 : p - 6; }
+inline int pawn_number(int s) {
+    return file64(s) + 4 * rank64(s) - 4;
+}
+inline int is_pawn(int p) {
+    return piece_type(p) == PAWN;
+}
+inline int valid_piece(int p) {
+    return p >= _WQUEEN && p <= _BPAWN && p != _BKING;
+}
+inline int recolor(int p) {
+    return p <= 6 ? p + 6 : p - 6;
+}
 
 // Colour flip of a whole position: kings swap, every square mirrored top-bottom.
 void flip_colors(int &player, int &wk, int &bk, int *sq, int n) {
@@ -526,8 +516,7 @@ uint32_t five_index(int KK, int KKP, const int *pc, const int *sq, int wk, int b
         return (uint32_t)KKP * 90768 + pawn_number(C) * 3782 + p62(A) * 61 + (p62(B) - (A < B));
     if (!pcn && !pa)
         return (uint32_t)KKP * 90768 + pawn_number(B) * 3782 + p62(A) * 61 + (p62(C) - (A < C));
-    if (!pa)
-        return (uint32_t)KKP * 69936 + pawn_number(B) * 2914 + (C - 8 - (B < C)) * 62 + p62(A);
+    if (!pa) return (uint32_t)KKP * 69936 + pawn_number(B) * 2914 + (C - 8 - (B < C)) * 62 + p62(A);
     if (!pcn)
         return (uint32_t)KKP * 69936 + pawn_number(A) * 2914 + (B - 8 - (A < B)) * 62 + p62(C);
     return (uint32_t)KKP * 51888 + pawn_number(A) * 2162 + (B - 8 - (A < B)) * 46 +
@@ -538,10 +527,8 @@ uint32_t five_index(int KK, int KKP, const int *pc, const int *sq, int wk, int b
 
 uint32_t index_space(int a, int b, int c) {
     const int pawns = (a && is_pawn(a)) + (b && is_pawn(b)) + (c && is_pawn(c));
-    if (!b)
-        return pawns ? 3612 * 24 : 462 * 62;
-    if (!c)
-        return pawns == 0 ? 462u * 3782 : pawns == 1 ? 3612u * 1488 : 3612u * 1128;
+    if (!b) return pawns ? 3612 * 24 : 462 * 62;
+    if (!c) return pawns == 0 ? 462u * 3782 : pawns == 1 ? 3612u * 1488 : 3612u * 1128;
     static const uint32_t five[4] = {462u * 226920, 3612u * 90768, 3612u * 69936, 3612u * 51888};
     return five[pawns];
 }
@@ -550,16 +537,12 @@ int canonical_index(int player, int wk, int bk, const int piece[3], const int sq
                     TABLE_INDEX &out) {
     int pc[3], sq[3], n = 0;
     for (int i = 0; i < 3; i++) {
-        if (!piece[i])
-            continue;
-        if (!valid_piece(piece[i]) || square[i] < 0 || square[i] > 63)
-            return -1;
+        if (!piece[i]) continue;
+        if (!valid_piece(piece[i]) || square[i] < 0 || square[i] > 63) return -1;
         pc[n] = piece[i], sq[n] = square[i], n++;
     }
-    if (wk < 0 || wk > 63 || bk < 0 || bk > 63 || (player & ~1))
-        return -1;
-    if (n == 0)
-        return 0;
+    if (wk < 0 || wk > 63 || bk < 0 || bk > 63 || (player & ~1)) return -1;
+    if (n == 0) return 0;
     if (n == 2) {
         const int ta = piece_type(pc[0]), tb = piece_type(pc[1]);
         if (!(ta < tb || (ta == tb && pc[0] <= pc[1]))) {
@@ -587,8 +570,7 @@ int canonical_index(int player, int wk, int bk, const int piece[3], const int sq
     }
     int lead = -1;
     for (int i = 0; i < n && lead < 0; i++)
-        if (is_pawn(pc[i]))
-            lead = i;
+        if (is_pawn(pc[i])) lead = i;
     int KK = 0, KKP = 0;
     if (lead < 0) {
         const int rot = rotation[wk * 64 + bk];
@@ -605,11 +587,9 @@ int canonical_index(int player, int wk, int bk, const int piece[3], const int sq
         }
         KKP = KK_WP_index[wk * 64 + bk];
         for (int i = 0; i < n; i++)
-            if (is_pawn(pc[i]) && (rank64(sq[i]) == 0 || rank64(sq[i]) == 7))
-                return -1;
+            if (is_pawn(pc[i]) && (rank64(sq[i]) == 0 || rank64(sq[i]) == 7)) return -1;
     }
-    if (KK < 0 || KKP < 0)
-        return -1;
+    if (KK < 0 || KKP < 0) return -1;
     auto p62 = [&](int x) { return x - (wk < x) - (bk < x); };
     uint32_t index;
     const int A = sq[0], B = sq[1];
@@ -626,8 +606,7 @@ int canonical_index(int player, int wk, int bk, const int piece[3], const int sq
     out.b = n > 1 ? pc[1] : 0;
     out.c = n > 2 ? pc[2] : 0;
     out.index = index;
-    if (index >= index_space(out.a, out.b, out.c))
-        return -1;
+    if (index >= index_space(out.a, out.b, out.c)) return -1;
     return n;
 }
 
@@ -638,12 +617,9 @@ static EGBB egbb4piece[2][14][14];
 static EGBB egbb5piece[2][14][14][14];
 
 EGBB *table_of(int side, int a, int b, int c) {
-    if ((side & ~1) || a < 0 || a > 13 || b < 0 || b > 13 || c < 0 || c > 13)
-        return nullptr;
-    if (!b)
-        return &egbb3piece[side][a];
-    if (!c)
-        return &egbb4piece[side][a][b];
+    if ((side & ~1) || a < 0 || a > 13 || b < 0 || b > 13 || c < 0 || c > 13) return nullptr;
+    if (!b) return &egbb3piece[side][a];
+    if (!c) return &egbb4piece[side][a][b];
     return &egbb5piece[side][a][b][c];
 }
 
@@ -652,22 +628,28 @@ void table_name(char *out, int side, int a, int b, int c) {
     *p++ = 'k';
     const int pcs[3] = {a, b, c};
     for (int i = 0; i < 3; i++)
-        if (pcs[i] && piece_color(pcs[i]) == _WHITE)
-            *p++ = piece_name[pcs[i]];
+        if (pcs[i] && piece_color(pcs[i]) == _WHITE) *p++ = piece_name[pcs[i]];
     *p++ = 'k';
     for (int i = 0; i < 3; i++)
-        if (pcs[i] && piece_color(pcs[i]) == _BLACK)
-            *p++ = piece_name[pcs[i]];
+        if (pcs[i] && piece_color(pcs[i]) == _BLACK) *p++ = piece_name[pcs[i]];
     snprintf(p, 8, ".%c.cmp", side == 0 ? 'w' : 'b');
 }
 
 void load_modes(int options, int &mode34, int &mode5) {
     switch (options) {
-    case 0: mode34 = 3, mode5 = 3; break;
+    case 0:
+        mode34 = 3, mode5 = 3;
+        break;
     case 1:
-    case 2: mode34 = 2, mode5 = 3; break;
-    case 3: mode34 = 2, mode5 = 2; break;
-    default: mode34 = 3, mode5 = 3; break;
+    case 2:
+        mode34 = 2, mode5 = 3;
+        break;
+    case 3:
+        mode34 = 2, mode5 = 2;
+        break;
+    default:
+        mode34 = 3, mode5 = 3;
+        break;
     }
 }
 
@@ -718,12 +700,13 @@ bool load_tables(const char *path, int cache_bytes, int options, bool verbose) {
         for (int b = a + 6; b <= _BPAWN; b++)
             open_pair(path, a, b, 0, mode34);
     for (int a = _WQUEEN; a <= _WPAWN; a++)
-        for (int b = a; b <= _WPAWN; b++) {
+        for (int b = a; b <= _WPAWN; b++)
             for (int c = b; c <= _WPAWN; c++)
                 open_pair(path, a, b, c, mode5);
+    for (int a = _WQUEEN; a <= _WPAWN; a++)
+        for (int b = a; b <= _WPAWN; b++)
             for (int c = _BQUEEN; c <= _BPAWN; c++)
                 open_pair(path, a, b, c, mode5);
-        }
     if (verbose) {
         printf("\rEgbbs loaded !      \n");
         fflush(stdout);
@@ -735,11 +718,9 @@ int probe_table(int player, int wk, int bk, const int piece[3], const int square
                 SEARCHER *psearcher) {
     TABLE_INDEX t;
     const int n = canonical_index(player, wk, bk, piece, square, t);
-    if (n <= 0)
-        return n == 0 ? 0 : SEARCH_UNKNOWN;
+    if (n <= 0) return n == 0 ? 0 : SEARCH_UNKNOWN;
     EGBB *e = table_of(t.side, t.a, t.b, t.c);
-    if (e->is_loaded)
-        return e->get_score(t.index, psearcher);
+    if (e->is_loaded) return e->get_score(t.index, psearcher);
     return e->use_search ? NEEDS_SEARCH : SEARCH_UNKNOWN;
 }
 
@@ -750,28 +731,26 @@ namespace {
 inline int king_pcsq(int s) {
     return std::min(file64(s), 7 - file64(s)) + std::min(rank64(s), 7 - rank64(s)) - 3;
 }
-inline int kbnk_pcsq(int s) { return 7 - std::abs(file64(s) - rank64(s)); }
+inline int kbnk_pcsq(int s) {
+    return 7 - std::abs(file64(s) - rank64(s));
+}
 
 } // namespace
 
 int egbb_score(int result, int player, int wk, int bk, const int piece[3], const int square[3]) {
     int n = 2, mat = 0, dw = 0, db = 0, bishop = -1, knight = -1;
     for (int i = 0; i < 3; i++) {
-        if (!piece[i])
-            continue;
+        if (!piece[i]) continue;
         n++;
         mat += piece_cv[piece[i]];
         if (piece_type(piece[i]) == PAWN) {
             dw += distance(square[i], wk);
             db += distance(square[i], bk);
         }
-        if (piece_type(piece[i]) == BISHOP)
-            bishop = i;
-        if (piece_type(piece[i]) == KNIGHT)
-            knight = i;
+        if (piece_type(piece[i]) == BISHOP) bishop = i;
+        if (piece_type(piece[i]) == KNIGHT) knight = i;
     }
-    if (player == 1)
-        mat = -mat;
+    if (player == 1) mat = -mat;
     int K;
     if (n == 4 && bishop >= 0 && knight >= 0 &&
         piece_color(piece[bishop]) == piece_color(piece[knight])) {
@@ -799,7 +778,9 @@ int egbb_score(int result, int player, int wk, int bk, const int piece[3], const
 
 using namespace egbb_prober;
 
-EGBB_API int load_egbb(const char *path) { return load_egbb_5men(path, 4194304, 1); }
+EGBB_API int load_egbb(const char *path) {
+    return load_egbb_5men(path, 4194304, 1);
+}
 
 EGBB_API int load_egbb_5men(const char *path, int cache_size, int load_options) {
     return load_tables(path, cache_size, load_options, true) ? 1 : 0;
@@ -826,27 +807,23 @@ EGBB_API int probe_egbb_5men(int player, int w_king, int b_king, int piece1, int
     }
     const int pcs[3] = {piece1, piece2, piece3};
     const int sqs[3] = {piece1 ? square1 : -1, piece2 ? square2 : -1, piece3 ? square3 : -1};
-    const int r = s->get_score(-1, 1, player, w_king, b_king, pcs[0], sqs[0], pcs[1], sqs[1],
-                               pcs[2], sqs[2]);
+    const int r =
+        s->get_score(-1, 1, player, w_king, b_king, pcs[0], sqs[0], pcs[1], sqs[1], pcs[2], sqs[2]);
     s->used = 0;
-    if (r == SEARCH_UNKNOWN)
-        return NOT_AVAILABLE;
-    if (r == 0)
-        return 0;
+    if (r == SEARCH_UNKNOWN) return NOT_AVAILABLE;
+    if (r == 0) return 0;
     return egbb_score(r, player, w_king, b_king, pcs, sqs);
 }
 
 EGBB_API int load_egbb_into_ram(int side, int piece1, int piece2, int piece3) {
     EGBB *e = table_of(side, piece1, piece2, piece3);
-    if (!e || !e->is_loaded)
-        return 0;
+    if (!e || !e->is_loaded) return 0;
     return e->mode == 2 || e->read_into_ram();
 }
 
 EGBB_API int unload_egbb_from_ram(int side, int piece1, int piece2, int piece3) {
     EGBB *e = table_of(side, piece1, piece2, piece3);
-    if (!e || !e->is_loaded || e->mode != 2)
-        return 0;
+    if (!e || !e->is_loaded || e->mode != 2) return 0;
     e->free_ram();
     return 1;
 }

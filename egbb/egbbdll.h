@@ -29,39 +29,63 @@ EGBB_API int unload_egbb_from_ram(int side, int piece1, int piece2, int piece3);
 
 namespace egbb_prober {
 
-enum { _EMPTY = 0, _WKING, _WQUEEN, _WROOK, _WBISHOP, _WKNIGHT, _WPAWN,
-       _BKING, _BQUEEN, _BROOK, _BBISHOP, _BKNIGHT, _BPAWN, _OFFBOARD };
+enum {
+    _EMPTY = 0,
+    _WKING,
+    _WQUEEN,
+    _WROOK,
+    _WBISHOP,
+    _WKNIGHT,
+    _WPAWN,
+    _BKING,
+    _BQUEEN,
+    _BROOK,
+    _BBISHOP,
+    _BKNIGHT,
+    _BPAWN,
+    _OFFBOARD
+};
 enum { _WHITE = 0, _BLACK = 1, _NEUTRAL = 2 };
 enum { KING = 1, QUEEN, ROOK, BISHOP, KNIGHT, PAWN };
 
 constexpr int NOT_AVAILABLE = 99999;
-constexpr int SEARCH_UNKNOWN = -3;         // get_score: no table and no way to derive it
-constexpr int BLOCK_SIZE = 8092;           // decoded bytes per block
+constexpr int SEARCH_UNKNOWN = -3;          // get_score: no table and no way to derive it
+constexpr int BLOCK_SIZE = 8092;            // decoded bytes per block
 constexpr int COMP_BUFFER = 2 * BLOCK_SIZE; // largest compressed block accepted
-constexpr int INFO_SIZE = 8112;            // bytes a cache entry is counted as
-constexpr int LIT_SYMBOLS = 513;           // literals, end of block, match lengths 4..259
+constexpr int INFO_SIZE = 8112;             // bytes a cache entry is counted as
+constexpr int LIT_SYMBOLS = 513;            // literals, end of block, match lengths 4..259
 constexpr int DIST_SYMBOLS = 24;
 constexpr int END_OF_BLOCK = 256;
 constexpr int MIN_MATCH = 4, MAX_MATCH = 259, MAX_DISTANCE = 4095;
 constexpr int MAX_CODE_LENGTH = 31;
-constexpr int HEADER_SIZE = 593;           // up to and including the distance code lengths
+constexpr int HEADER_SIZE = 593; // up to and including the distance code lengths
 
 extern const char piece_name[];
 extern const int piece_cv[14];
 extern const int base_dist[DIST_SYMBOLS];
 extern const int extra_bits[DIST_SYMBOLS];
 
-inline int piece_color(int p) { return p == 0 || p == 13 ? _NEUTRAL : (p <= 6 ? _WHITE : _BLACK); }
-inline int piece_type(int p) { return p == 0 || p == 13 ? p : (p <= 6 ? p : p - 6); }
-inline int file64(int s) { return s & 7; }
-inline int rank64(int s) { return s >> 3; }
+inline int piece_color(int p) {
+    return p == 0 || p == 13 ? _NEUTRAL : (p <= 6 ? _WHITE : _BLACK);
+}
+inline int piece_type(int p) {
+    return p == 0 || p == 13 ? p : (p <= 6 ? p : p - 6);
+}
+inline int file64(int s) {
+    return s & 7;
+}
+inline int rank64(int s) {
+    return s >> 3;
+}
 
 // Spin lock taken by an atomic exchange with 1 until 0 comes back, released by storing 0.
 inline void l_lock(std::atomic<int> &x) {
     while (x.exchange(1, std::memory_order_acquire) != 0) {
     }
 }
-inline void l_unlock(std::atomic<int> &x) { x.store(0, std::memory_order_release); }
+inline void l_unlock(std::atomic<int> &x) {
+    x.store(0, std::memory_order_release);
+}
 
 // ---- canonical Huffman code -------------------------------------------------------------------
 struct HUFFSYM {
@@ -72,14 +96,17 @@ struct HUFFSYM {
 };
 
 class HUFFMAN {
-public:
+  public:
     HUFFSYM *cann = nullptr;              // symbol records (allocated when a file is opened)
     HUFFSYM *pstart[MAX_CODE_LENGTH + 1]; // record with the smallest code of each length
     uint16_t count[MAX_CODE_LENGTH + 1];  // records of each length (guards corrupt input)
     uint8_t min_length = 32, max_length = 0;
     uint32_t n_symbols = 0, max_nodes = 0;
 
-    void set_symbols(uint32_t n) { n_symbols = n; max_nodes = 2 * n - 1; }
+    void set_symbols(uint32_t n) {
+        n_symbols = n;
+        max_nodes = 2 * n - 1;
+    }
     bool allocate();
     void release();
     // Codes from the lengths: longer codes get the smaller values, and within one length the
@@ -96,7 +123,7 @@ struct INFO {
 
 // One table's list of cached blocks (most recent first); all tables share one pool.
 class LRU_CACHE {
-public:
+  public:
     INFO *head = nullptr, *tail = nullptr;
     LRU_CACHE *prev = nullptr, *next = nullptr; // global list of tables, most recent first
     std::atomic<int> lock{0};
@@ -110,10 +137,13 @@ public:
     static bool alloc(uint32_t bytes, bool verbose);
     int get(uint32_t key, uint32_t offset, uint8_t &out);
     void add(const INFO *block);
-    void reset() { head = tail = nullptr; prev = next = nullptr; }
+    void reset() {
+        head = tail = nullptr;
+        prev = next = nullptr;
+    }
     int blocks() const;
 
-private:
+  private:
     void bring_to_front();
 };
 
@@ -121,7 +151,7 @@ class SEARCHER;
 
 // ---- one bitbase file -----------------------------------------------------------------------
 class EGBB {
-public:
+  public:
     FILE *pf = nullptr;
     uint32_t *index = nullptr; // block offsets, n_blocks + 1 entries
     uint8_t *table = nullptr;  // whole compressed data (mode 2)
@@ -135,7 +165,10 @@ public:
     std::atomic<int> lock{0};
     LRU_CACHE cache;
 
-    EGBB() { huffman.set_symbols(LIT_SYMBOLS); huffman_pos.set_symbols(DIST_SYMBOLS); }
+    EGBB() {
+        huffman.set_symbols(LIT_SYMBOLS);
+        huffman_pos.set_symbols(DIST_SYMBOLS);
+    }
     uint32_t data_size() const { return header[1]; }
     uint32_t n_blocks() const { return header[2]; }
     // Opens and checks a compressed file; a missing or inconsistent file leaves it unloaded.
@@ -202,7 +235,7 @@ struct STACK {
 };
 
 class SEARCHER {
-public:
+  public:
     int player = 0, opponent = 1;
     int castle = 0, epsquare = 0, fifty = 0;
     int temp_board[224];
@@ -212,8 +245,8 @@ public:
     int ply = 0;
     STACK *pstack;
     STACK stack[MAX_STACK];
-    INFO info;                      // scratch decoded block
-    uint8_t block[COMP_BUFFER];     // scratch compressed block
+    INFO info;                  // scratch decoded block
+    uint8_t block[COMP_BUFFER]; // scratch compressed block
     int used = 0;
 
     SEARCHER();
@@ -230,7 +263,7 @@ public:
     int get_score(int alpha, int beta, int side, int wk, int bk, int p1, int s1, int p2, int s2,
                   int p3, int s3);
 
-private:
+  private:
     PLIST nodes[128];
     void add_move(int from, int to, int moved, int captured, int promoted, uint32_t flags);
     void gen_piece_moves(int from, int pc, bool captures);
@@ -243,15 +276,29 @@ private:
 };
 
 // Square conversions between 0..63 and the 0x88 board.
-inline int SQ6488(int s) { return ((s >> 3) << 4) | (s & 7); }
-inline int SQ8864(int s) { return ((s >> 4) << 3) | (s & 7); }
+inline int SQ6488(int s) {
+    return ((s >> 3) << 4) | (s & 7);
+}
+inline int SQ8864(int s) {
+    return ((s >> 4) << 3) | (s & 7);
+}
 
 // Move word fields.
-inline int m_from(uint32_t m) { return m & 0xFF; }
-inline int m_to(uint32_t m) { return (m >> 8) & 0xFF; }
-inline int m_piece(uint32_t m) { return (m >> 16) & 0xF; }
-inline int m_capture(uint32_t m) { return (m >> 20) & 0xF; }
-inline int m_promote(uint32_t m) { return (m >> 24) & 0xF; }
+inline int m_from(uint32_t m) {
+    return m & 0xFF;
+}
+inline int m_to(uint32_t m) {
+    return (m >> 8) & 0xFF;
+}
+inline int m_piece(uint32_t m) {
+    return (m >> 16) & 0xF;
+}
+inline int m_capture(uint32_t m) {
+    return (m >> 20) & 0xF;
+}
+inline int m_promote(uint32_t m) {
+    return (m >> 24) & 0xF;
+}
 constexpr uint32_t EP_FLAG = 1u << 28;
 constexpr uint32_t CASTLE_FLAG = 1u << 29;
 

@@ -30,8 +30,12 @@ const int pawn_dir[2] = {16, -16};
 // Promotion pieces in generation order (queen first), white codes; black adds 6.
 const int promotions[4] = {_WQUEEN, _WKNIGHT, _WROOK, _WBISHOP};
 
-inline bool on_board(int sq) { return !(sq & 0x88); }
-inline int rank88(int sq) { return sq >> 4; }
+inline bool on_board(int sq) {
+    return !(sq & 0x88);
+}
+inline int rank88(int sq) {
+    return sq >> 4;
+}
 
 void set_att(int diff, int step, int bits) {
     temp_sqatt[diff + 128].step = step;
@@ -81,15 +85,13 @@ void SEARCHER::link(PLIST *node, int pc) {
     PLIST *head = &plist[pc];
     node->prev = head;
     node->next = head->next;
-    if (head->next)
-        head->next->prev = node;
+    if (head->next) head->next->prev = node;
     head->next = node;
 }
 
 void SEARCHER::unlink(PLIST *node) {
     node->prev->next = node->next;
-    if (node->next)
-        node->next->prev = node->prev;
+    if (node->next) node->next->prev = node->prev;
 }
 
 // The node of `from` now carries `to`, and the (unlisted) node of `to` takes `from`.
@@ -101,8 +103,7 @@ void SEARCHER::move_node(int from, int to) {
     list[from]->sq = from;
 }
 
-void SEARCHER::set_pos(int side, int wk, int bk, int p1, int s1, int p2, int s2, int p3,
-                       int s3) {
+void SEARCHER::set_pos(int side, int wk, int bk, int p1, int s1, int p2, int s2, int p3, int s3) {
     for (int sq = 0; sq < 128; sq++)
         if (on_board(sq)) {
             board[sq] = _EMPTY;
@@ -111,12 +112,9 @@ void SEARCHER::set_pos(int side, int wk, int bk, int p1, int s1, int p2, int s2,
         }
     board[wk] = _WKING;
     board[bk] = _BKING;
-    if (p1)
-        board[s1] = p1;
-    if (p2)
-        board[s2] = p2;
-    if (p3)
-        board[s3] = p3;
+    if (p1) board[s1] = p1;
+    if (p2) board[s2] = p2;
+    if (p3) board[s3] = p3;
     player = side;
     opponent = side ^ 1;
     castle = epsquare = fifty = 0;
@@ -125,8 +123,7 @@ void SEARCHER::set_pos(int side, int wk, int bk, int p1, int s1, int p2, int s2,
     for (PLIST &h : plist)
         h.prev = h.next = nullptr;
     for (int sq = 0; sq < 128; sq++)
-        if (on_board(sq) && board[sq] != _EMPTY)
-            link(list[sq], board[sq]);
+        if (on_board(sq) && board[sq] != _EMPTY) link(list[sq], board[sq]);
 }
 
 // ---- move generation ----------------------------------------------------------------------
@@ -144,15 +141,13 @@ void SEARCHER::gen_piece_moves(int from, int pc, bool captures) {
         for (int to = from + d.step[i];; to += d.step[i]) {
             const int t = board[to];
             if (t == _EMPTY) {
-                if (!captures)
-                    add_move(from, to, pc, 0, 0, 0);
+                if (!captures) add_move(from, to, pc, 0, 0, 0);
             } else {
                 if (captures && piece_color(t) == opponent && piece_type(t) != KING)
                     add_move(from, to, pc, t, 0, 0);
                 break;
             }
-            if (!d.slide)
-                break;
+            if (!d.slide) break;
         }
     }
 }
@@ -161,8 +156,7 @@ void SEARCHER::gen_pawn_caps(int from, int pc) {
     const int dir = pawn_dir[player], last = player == _WHITE ? 7 : 0, add = 6 * player;
     for (int to : {from + dir - 1, from + dir + 1}) {
         const int t = board[to];
-        if (piece_color(t) != opponent || piece_type(t) == KING)
-            continue;
+        if (piece_color(t) != opponent || piece_type(t) == KING) continue;
         if (rank88(to) == last)
             for (int p : promotions)
                 add_move(from, to, pc, t, p + add, 0);
@@ -170,15 +164,13 @@ void SEARCHER::gen_pawn_caps(int from, int pc) {
             add_move(from, to, pc, t, 0, 0);
     }
     const int to = from + dir;
-    if (rank88(to) == last && board[to] == _EMPTY)
-        add_move(from, to, pc, 0, _WQUEEN + add, 0);
+    if (rank88(to) == last && board[to] == _EMPTY) add_move(from, to, pc, 0, _WQUEEN + add, 0);
 }
 
 void SEARCHER::gen_pawn_quiet(int from, int pc) {
     const int dir = pawn_dir[player], last = player == _WHITE ? 7 : 0, add = 6 * player;
     const int to = from + dir;
-    if (board[to] != _EMPTY)
-        return;
+    if (board[to] != _EMPTY) return;
     if (rank88(to) == last) {
         for (int k = 1; k < 4; k++)
             add_move(from, to, pc, 0, promotions[k] + add, 0);
@@ -186,8 +178,7 @@ void SEARCHER::gen_pawn_quiet(int from, int pc) {
     }
     add_move(from, to, pc, 0, 0, 0);
     const int second = player == _WHITE ? 1 : 6;
-    if (rank88(from) == second && board[to + dir] == _EMPTY)
-        add_move(from, to + dir, pc, 0, 0, 0);
+    if (rank88(from) == second && board[to + dir] == _EMPTY) add_move(from, to + dir, pc, 0, 0, 0);
 }
 
 void SEARCHER::gen_caps() {
@@ -238,11 +229,9 @@ void SEARCHER::do_move(uint32_t move) {
     epsquare = 0;
     if (piece_type(pc) == PAWN) {
         fifty = 0;
-        if (to - from == 32 || from - to == 32)
-            epsquare = (from + to) / 2;
+        if (to - from == 32 || from - to == 32) epsquare = (from + to) / 2;
     }
-    if (cap)
-        fifty = 0;
+    if (cap) fifty = 0;
     player ^= 1;
     opponent ^= 1;
 }
@@ -252,11 +241,9 @@ void SEARCHER::undo_move(uint32_t move) {
     const int cap = m_capture(move), prom = m_promote(move);
     player ^= 1;
     opponent ^= 1;
-    if (prom)
-        unlink(list[to]);
+    if (prom) unlink(list[to]);
     move_node(to, from);
-    if (prom)
-        link(list[from], pc);
+    if (prom) link(list[from], pc);
     board[from] = pc;
     board[to] = _EMPTY;
     if (cap) {
@@ -270,33 +257,27 @@ void SEARCHER::undo_move(uint32_t move) {
 
 int SEARCHER::blocked(int from, int to) const {
     const int step = temp_sqatt[to - from + 128].step;
-    if (!step)
-        return 1;
+    if (!step) return 1;
     for (int sq = from + step; sq != to; sq += step)
-        if (board[sq] != _EMPTY)
-            return 1;
+        if (board[sq] != _EMPTY) return 1;
     return 0;
 }
 
 int SEARCHER::attacks(int col, int sq) const {
     const int base = 6 * col;
     if (col == _WHITE) {
-        if (board[sq - 15] == _WPAWN || board[sq - 17] == _WPAWN)
-            return 1;
+        if (board[sq - 15] == _WPAWN || board[sq - 17] == _WPAWN) return 1;
     } else if (board[sq + 15] == _BPAWN || board[sq + 17] == _BPAWN) {
         return 1;
     }
     for (const PLIST *n = plist[base + KNIGHT].next; n; n = n->next)
-        if (temp_sqatt[sq - n->sq + 128].pieces & 16)
-            return 1;
+        if (temp_sqatt[sq - n->sq + 128].pieces & 16) return 1;
     static const int sliders[3][2] = {{BISHOP, 8}, {ROOK, 4}, {QUEEN, 2}};
     for (const auto &s : sliders)
         for (const PLIST *n = plist[base + s[0]].next; n; n = n->next)
-            if ((temp_sqatt[sq - n->sq + 128].pieces & s[1]) && !blocked(n->sq, sq))
-                return 1;
+            if ((temp_sqatt[sq - n->sq + 128].pieces & s[1]) && !blocked(n->sq, sq)) return 1;
     for (const PLIST *n = plist[base + KING].next; n; n = n->next)
-        if (temp_sqatt[sq - n->sq + 128].pieces & 1)
-            return 1;
+        if (temp_sqatt[sq - n->sq + 128].pieces & 1) return 1;
     return 0;
 }
 
@@ -307,8 +288,7 @@ int SEARCHER::get_score(int alpha, int beta, int side, int wk, int bk, int p1, i
     const int piece[3] = {p1, p2, p3};
     const int square[3] = {s1, s2, s3};
     const int r = probe_table(side, wk, bk, piece, square, this);
-    if (r != NEEDS_SEARCH)
-        return r;
+    if (r != NEEDS_SEARCH) return r;
     if (ply == 0)
         set_pos(side, SQ6488(wk), SQ6488(bk), p1, p1 ? SQ6488(s1) : 0, p2, p2 ? SQ6488(s2) : 0, p3,
                 p3 ? SQ6488(s3) : 0);
@@ -317,8 +297,7 @@ int SEARCHER::get_score(int alpha, int beta, int side, int wk, int bk, int p1, i
 
 // Plays every legal move and looks the children up (recursively through get_score). A child
 // that cannot be answered makes the position unknown unless another move wins anyway.
-int SEARCHER::search(int alpha, int beta, int wk, int bk, const int piece[3],
-                     const int square[3]) {
+int SEARCHER::search(int alpha, int beta, int wk, int bk, const int piece[3], const int square[3]) {
     STACK *const st = pstack;
     st->count = 0;
     gen_caps();
@@ -346,19 +325,17 @@ int SEARCHER::search(int alpha, int beta, int wk, int bk, const int piece[3],
         int cp[3], cs[3];
         for (int k = 0; k < 3; k++) {
             cp[k] = piece[k], cs[k] = square[k];
-            if (!piece[k])
-                continue;
+            if (!piece[k]) continue;
             if (square[k] == taken)
                 cp[k] = 0, cs[k] = -1;
             else if (square[k] == from) {
                 cs[k] = to;
-                if (m_promote(move))
-                    cp[k] = board[m_to(move)];
+                if (m_promote(move)) cp[k] = board[m_to(move)];
             }
         }
         const int nwk = from == wk ? to : wk, nbk = from == bk ? to : bk;
-        const int child = get_score(-beta, -alpha, player, nwk, nbk, cp[0], cs[0], cp[1], cs[1],
-                                    cp[2], cs[2]);
+        const int child =
+            get_score(-beta, -alpha, player, nwk, nbk, cp[0], cs[0], cp[1], cs[1], cp[2], cs[2]);
         undo_move(move);
         ply--;
         pstack--;
@@ -368,15 +345,12 @@ int SEARCHER::search(int alpha, int beta, int wk, int bk, const int piece[3],
         }
         const int score = -child;
         if (score > alpha) {
-            if (score >= beta)
-                return beta;
+            if (score >= beta) return beta;
             alpha = score;
         }
     }
-    if (unknown)
-        return SEARCH_UNKNOWN;
-    if (legal)
-        return alpha;
+    if (unknown) return SEARCH_UNKNOWN;
+    if (legal) return alpha;
     return attacks(opponent, plist[own_king].next->sq) ? -1 : 0;
 }
 

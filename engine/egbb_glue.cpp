@@ -22,8 +22,8 @@ int find_egbb4(int player, int w_king, int b_king, int piece1, int square1, int 
     return probe_egbb(player, w_king, b_king, piece1, square1, piece2, square2);
 }
 
-int find_egbb5(int player, int w_king, int b_king, int piece1, int square1, int piece2,
-               int square2, int piece3, int square3) {
+int find_egbb5(int player, int w_king, int b_king, int piece1, int square1, int piece2, int square2,
+               int piece3, int square3) {
     return probe_egbb_5men(player, w_king, b_king, piece1, square1, piece2, square2, piece3,
                            square3);
 }
@@ -33,10 +33,8 @@ int eval_egbb() {
     static const int prober_code[5] = {6, 5, 4, 3, 2};
     int pc[3] = {0, 0, 0}, sq[3] = {0, 0, 0}, n = 0;
     for (int s = 0; s < 64; s++) {
-        if (color[s] == EMPTY || piece[s] == KING)
-            continue;
-        if (n == 3)
-            return NO_LEARN;
+        if (color[s] == EMPTY || piece[s] == KING) continue;
+        if (n == 3) return NO_LEARN;
         pc[n] = prober_code[piece[s]] + (color[s] == DARK ? 6 : 0);
         sq[n] = flip[s];
         n++;

@@ -10,5 +10,5 @@ int eval_egbb();
 // Forwarders to the prober's probe functions (prober squares and piece codes).
 int find_egbb4(int player, int w_king, int b_king, int piece1, int square1, int piece2,
                int square2);
-int find_egbb5(int player, int w_king, int b_king, int piece1, int square1, int piece2,
-               int square2, int piece3, int square3);
+int find_egbb5(int player, int w_king, int b_king, int piece1, int square1, int piece2, int square2,
+               int piece3, int square3);

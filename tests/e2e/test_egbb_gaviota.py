@@ -1,11 +1,12 @@
 """Three-men bitbases against an independent reference.
 
-Generates the three-men files with vrk-bbgen into the build directory (kept for the other
-bitbase tests), then probes every legal KQK, KRK, KBK, KNK and KPK position, both sides to move
-and with the piece of either colour, through probe_egbb of libegbbprobe.so, and compares the
+Generates the three-men files with vrk-bbgen into the build directory (shared with the
+other bitbase tests), then probes every legal KQK, KRK, KBK, KNK and KPK position, both sides to move
+and (on a sample) with the piece black, through probe_egbb of libegbbprobe.so, and compares the
 win/draw/loss with the Gaviota tables shipped by Debian (packages gaviotatb, libgaviotatb1)."""
 import ctypes
 import ctypes.util
+import fcntl
 import os
 import subprocess
 
@@ -46,7 +47,11 @@ def attacks(letter, colour, sq, target, blocker):
 
 def main():
     checks = Checks()
-    gen = subprocess.run([BBGEN, EGBB_DIR, "all3"], stdout=subprocess.PIPE, text=True)
+    os.makedirs(EGBB_DIR, exist_ok=True)
+    with open(os.path.join(EGBB_DIR, ".lock"), "w") as lock:  # shared with the unit tests
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        gen = subprocess.run([BBGEN, "--verify", "2000", EGBB_DIR, "all3"], stdout=subprocess.PIPE,
+                             text=True)
     checks.check("generate", gen.returncode == 0, gen.stdout)
 
     egbb = ctypes.CDLL(os.path.join(BUILD, "libegbbprobe.so"))
@@ -78,7 +83,8 @@ def main():
         for colour in (0, 1):
             counts, bad, unknown = [0, 0, 0], 0, 0
             pcode = code + 6 * colour
-            for wk in range(64):
+            # The colour-flipped material goes through the same tables: a fifth of it will do.
+            for wk in range(0, 64, 1 if colour == 0 else 5):
                 for bk in range(64):
                     if attacks("k", 0, wk, bk, -1) or wk == bk:
                         continue

@@ -26,14 +26,14 @@ enum : uint8_t { V_UNKNOWN = 0, V_WIN = 1, V_LOSS = 2, V_DRAW = 3, V_ILLEGAL = 4
 
 // Values of other materials, read back from the table files of a directory.
 class Oracle {
-public:
+  public:
     explicit Oracle(std::string dir) : dir_(std::move(dir)) {}
     // Loads both sides of a material; false when a file is missing or unreadable.
     bool load(const Material &m);
     // Value for the side to move of a legal position (prober squares and codes, n pieces).
     uint8_t lookup(int side, int wk, int bk, int n, const int *pc, const int *sq) const;
 
-private:
+  private:
     std::string dir_;
     std::deque<std::vector<uint8_t>> data_; // decoded bytes of each loaded file
     const std::vector<uint8_t> *table_[2][14][14][14] = {};
@@ -43,7 +43,7 @@ private:
 // the white king, and ranks 1-4 as well without pawns. Positions right after a pawn's double
 // step are valued without en-passant rights (the tables have no en-passant square).
 class Generator {
-public:
+  public:
     struct Men; // a position being worked on
     Generator(const Material &m, const Oracle &oracle);
     // Runs the analysis; progress(fraction) is called from time to time.
@@ -56,7 +56,7 @@ public:
     void counts(long out[2][4]) const;
     const Material &material() const { return mat_; }
 
-private:
+  private:
     Material mat_;
     const Oracle &oracle_;
     bool pawns_;

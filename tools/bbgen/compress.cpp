@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <queue>
+#include <string>
+#include <unistd.h>
 
 #include "bbgen.h"
 #include "egbbdll.h"
@@ -45,16 +47,14 @@ void lz77_block(const uint8_t *in, int n, std::vector<Token> &out) {
     static thread_local int prev[BLOCK_SIZE];
     std::fill(head, head + (1 << HASH_BITS), -1);
     auto insert = [&](int pos) {
-        if (pos + MIN_MATCH > n)
-            return;
+        if (pos + MIN_MATCH > n) return;
         const uint32_t h = hash4(in + pos);
         prev[pos] = head[h];
         head[h] = pos;
     };
     auto longest = [&](int pos, int &dist) {
         int best = 0;
-        if (pos + MIN_MATCH > n)
-            return 0;
+        if (pos + MIN_MATCH > n) return 0;
         const int limit = std::min(MAX_MATCH, n - pos);
         int cand = head[hash4(in + pos)];
         for (int depth = 0; cand >= 0 && depth < CHAIN_DEPTH && pos - cand <= MAX_DISTANCE;
@@ -64,8 +64,7 @@ void lz77_block(const uint8_t *in, int n, std::vector<Token> &out) {
                 len++;
             if (len > best) {
                 best = len, dist = pos - cand;
-                if (len == limit)
-                    break;
+                if (len == limit) break;
             }
         }
         return best >= MIN_MATCH ? best : 0;
@@ -105,10 +104,8 @@ std::vector<uint8_t> code_lengths(std::vector<uint64_t> freq) {
         using Node = std::pair<uint64_t, int>;
         std::priority_queue<Node, std::vector<Node>, std::greater<Node>> q;
         for (int s = 0; s < n; s++)
-            if (freq[s])
-                q.push({freq[s], s});
-        if (q.empty())
-            return len;
+            if (freq[s]) q.push({freq[s], s});
+        if (q.empty()) return len;
         if (q.size() == 1) {
             len[q.top().second] = 1;
             return len;
@@ -125,19 +122,16 @@ std::vector<uint8_t> code_lengths(std::vector<uint64_t> freq) {
         int longest = 0;
         for (int s = 0; s < n; s++) {
             len[s] = 0;
-            if (!freq[s])
-                continue;
+            if (!freq[s]) continue;
             int d = 0;
             for (int x = s; parent[x] >= 0; x = parent[x])
                 d++;
             len[s] = (uint8_t)d;
             longest = std::max(longest, d);
         }
-        if (longest <= LENGTH_LIMIT)
-            return len;
+        if (longest <= LENGTH_LIMIT) return len;
         for (uint64_t &f : freq)
-            if (f)
-                f = (f + 1) / 2;
+            if (f) f = (f + 1) / 2;
     }
 }
 
@@ -162,7 +156,7 @@ std::vector<Code> codes_of(const std::vector<uint8_t> &lengths) {
 }
 
 class BitWriter {
-public:
+  public:
     explicit BitWriter(std::vector<uint8_t> &out) : out_(out) {}
     void put(uint32_t value, int bits) {
         for (int k = bits - 1; k >= 0; k--) {
@@ -174,12 +168,11 @@ public:
         }
     }
     void flush() {
-        if (n_)
-            out_.push_back((uint8_t)(acc_ << (8 - n_)));
+        if (n_) out_.push_back((uint8_t)(acc_ << (8 - n_)));
         acc_ = 0, n_ = 0;
     }
 
-private:
+  private:
     std::vector<uint8_t> &out_;
     uint8_t acc_ = 0;
     int n_ = 0;
@@ -206,8 +199,7 @@ bool write_bitbase(const std::string &path, const std::vector<uint8_t> &values) 
                    tokens[b]);
         for (const Token &t : tokens[b]) {
             lit_freq[t.sym]++;
-            if (t.sym > END_OF_BLOCK)
-                dist_freq[dist_symbol(t.dist)]++;
+            if (t.sym > END_OF_BLOCK) dist_freq[dist_symbol(t.dist)]++;
         }
     }
     const std::vector<uint8_t> lit_len = code_lengths(lit_freq), dist_len = code_lengths(dist_freq);
@@ -230,10 +222,9 @@ bool write_bitbase(const std::string &path, const std::vector<uint8_t> &values) 
         offsets.push_back((uint32_t)data.size());
     }
 
-    const std::string tmp = path + ".tmp";
+    const std::string tmp = path + ".tmp" + std::to_string(getpid());
     FILE *f = fopen(tmp.c_str(), "wb");
-    if (!f)
-        return false;
+    if (!f) return false;
     put_u32(f, 0);
     put_u32(f, (uint32_t)data.size());
     put_u32(f, (uint32_t)n_blocks);

@@ -19,11 +19,21 @@ using namespace egbb_prober;
 
 namespace {
 
-inline int file_of(int s) { return s & 7; }
-inline int rank_of(int s) { return s >> 3; }
-inline int color_of(int p) { return p <= 6 ? 0 : 1; }
-inline int type_of(int p) { return piece_type(p); }
-inline uint64_t bit(int s) { return 1ull << s; }
+inline int file_of(int s) {
+    return s & 7;
+}
+inline int rank_of(int s) {
+    return s >> 3;
+}
+inline int color_of(int p) {
+    return p <= 6 ? 0 : 1;
+}
+inline int type_of(int p) {
+    return piece_type(p);
+}
+inline uint64_t bit(int s) {
+    return 1ull << s;
+}
 
 // Attack and ray tables on the 0..63 board.
 struct Tables {
@@ -40,17 +50,14 @@ struct Tables {
                 between[s][t] = 0, rook_line[s][t] = bishop_line[s][t] = false;
             for (int d = 0; d < 8; d++) {
                 const int f = file_of(s) + nf[d], r = rank_of(s) + nr[d];
-                if (f >= 0 && f < 8 && r >= 0 && r < 8)
-                    knight[s] |= bit(r * 8 + f);
+                if (f >= 0 && f < 8 && r >= 0 && r < 8) knight[s] |= bit(r * 8 + f);
                 ray_len[s][d] = 0;
                 uint64_t passed = 0;
                 for (int k = 1; k < 8; k++) {
                     const int f2 = file_of(s) + k * df[d], r2 = rank_of(s) + k * dr[d];
-                    if (f2 < 0 || f2 > 7 || r2 < 0 || r2 > 7)
-                        break;
+                    if (f2 < 0 || f2 > 7 || r2 < 0 || r2 > 7) break;
                     const int t = r2 * 8 + f2;
-                    if (k == 1)
-                        king[s] |= bit(t);
+                    if (k == 1) king[s] |= bit(t);
                     ray[s][d][ray_len[s][d]++] = t;
                     between[s][t] = passed;
                     (d < 4 ? rook_line : bishop_line)[s][t] = true;
@@ -59,12 +66,9 @@ struct Tables {
             }
             for (int side = 0; side < 2; side++) {
                 const int r = rank_of(s) + (side ? -1 : 1);
-                if (r < 0 || r > 7)
-                    continue;
-                if (file_of(s) > 0)
-                    pawn[side][s] |= bit(r * 8 + file_of(s) - 1);
-                if (file_of(s) < 7)
-                    pawn[side][s] |= bit(r * 8 + file_of(s) + 1);
+                if (r < 0 || r > 7) continue;
+                if (file_of(s) > 0) pawn[side][s] |= bit(r * 8 + file_of(s) - 1);
+                if (file_of(s) < 7) pawn[side][s] |= bit(r * 8 + file_of(s) + 1);
             }
         }
     }
@@ -90,33 +94,41 @@ struct Generator::Men {
     uint64_t occ() const {
         uint64_t o = 0;
         for (int i = 0; i < n; i++)
-            if (code[i])
-                o |= bit(sq[i]);
+            if (code[i]) o |= bit(sq[i]);
         return o;
     }
     int at(int s) const {
         for (int i = 0; i < n; i++)
-            if (code[i] && sq[i] == s)
-                return i;
+            if (code[i] && sq[i] == s) return i;
         return -1;
     }
     bool attacked(int target, int by) const {
         const Tables &t = T();
         const uint64_t o = occ();
         for (int i = 0; i < n; i++) {
-            if (!code[i] || color_of(code[i]) != by)
-                continue;
+            if (!code[i] || color_of(code[i]) != by) continue;
             const int s = sq[i];
             switch (type_of(code[i])) {
-            case KING: if (t.king[s] & bit(target)) return true; break;
-            case KNIGHT: if (t.knight[s] & bit(target)) return true; break;
-            case PAWN: if (t.pawn[by][s] & bit(target)) return true; break;
+            case KING:
+                if (t.king[s] & bit(target)) return true;
+                break;
+            case KNIGHT:
+                if (t.knight[s] & bit(target)) return true;
+                break;
+            case PAWN:
+                if (t.pawn[by][s] & bit(target)) return true;
+                break;
             case QUEEN:
-                if ((t.rook_line[s][target] || t.bishop_line[s][target]) && !(t.between[s][target] & o))
+                if ((t.rook_line[s][target] || t.bishop_line[s][target]) &&
+                    !(t.between[s][target] & o))
                     return true;
                 break;
-            case ROOK: if (t.rook_line[s][target] && !(t.between[s][target] & o)) return true; break;
-            case BISHOP: if (t.bishop_line[s][target] && !(t.between[s][target] & o)) return true; break;
+            case ROOK:
+                if (t.rook_line[s][target] && !(t.between[s][target] & o)) return true;
+                break;
+            case BISHOP:
+                if (t.bishop_line[s][target] && !(t.between[s][target] & o)) return true;
+                break;
             }
         }
         return false;
@@ -148,8 +160,7 @@ Generator::Generator(const Material &m, const Oracle &oracle) : mat_(m), oracle_
 
 size_t Generator::encode(int wk, int bk, const int *sq) const {
     int flip = file_of(wk) > 3 ? 7 : 0;
-    if (!pawns_ && rank_of(wk) > 3)
-        flip |= 56;
+    if (!pawns_ && rank_of(wk) > 3) flip |= 56;
     wk ^= flip;
     size_t i = (size_t)(rank_of(wk) * 4 + file_of(wk)) * 64 + (bk ^ flip);
     for (int k = 0; k < mat_.n; k++)
@@ -179,8 +190,7 @@ template <class F> void piece_targets(const Generator::Men &p, int i, bool captu
     auto consider = [&](int to) {
         const int j = p.at(to);
         if (j < 0) {
-            if (!captures)
-                f(to, -1);
+            if (!captures) f(to, -1);
         } else if (captures && color_of(p.code[j]) != me && type_of(p.code[j]) != KING) {
             f(to, j);
         }
@@ -206,8 +216,7 @@ void Generator::init_side(int side, void (*progress)(const char *, double)) {
     std::vector<uint8_t> &val = val_[side];
     std::vector<uint8_t> &cnt = cnt_[side];
     for (size_t idx = 0; idx < size_; idx++) {
-        if (progress && !(idx & 0xFFFFF))
-            progress(phase, (double)idx / size_);
+        if (progress && !(idx & 0xFFFFF)) progress(phase, (double)idx / size_);
         Men p;
         decode(idx, p);
         // Legality: distinct squares, pawns off the first and last ranks, the side that has
@@ -227,16 +236,12 @@ void Generator::init_side(int side, void (*progress)(const char *, double)) {
         bool draw_exit = false, won = false;
         // Plays move of man i to `to` (capturing man j, promoting to prom) and scores it.
         auto play = [&](int i, int to, int j, int prom) {
-            if (won)
-                return;
+            if (won) return;
             Men c = p;
             c.sq[i] = to;
-            if (j >= 0)
-                c.code[j] = 0;
-            if (prom)
-                c.code[i] = prom;
-            if (c.in_check(side))
-                return;
+            if (j >= 0) c.code[j] = 0;
+            if (prom) c.code[i] = prom;
+            if (c.in_check(side)) return;
             legal++;
             if (j < 0 && !prom) {
                 in_table++;
@@ -244,8 +249,7 @@ void Generator::init_side(int side, void (*progress)(const char *, double)) {
             }
             int pc[3], sq[3], n = 0;
             for (int k = 2; k < c.n; k++)
-                if (c.code[k])
-                    pc[n] = c.code[k], sq[n] = c.sq[k], n++;
+                if (c.code[k]) pc[n] = c.code[k], sq[n] = c.sq[k], n++;
             const uint8_t v = oracle_.lookup(side ^ 1, c.sq[0], c.sq[1], n, pc, sq);
             if (v == V_LOSS)
                 won = true;
@@ -253,8 +257,7 @@ void Generator::init_side(int side, void (*progress)(const char *, double)) {
                 draw_exit = true;
         };
         for (int i = 0; i < p.n && !won; i++) {
-            if (color_of(p.code[i]) != side)
-                continue;
+            if (color_of(p.code[i]) != side) continue;
             if (type_of(p.code[i]) != PAWN) {
                 piece_targets(p, i, false, [&](int to, int j) { play(i, to, j, 0); });
                 piece_targets(p, i, true, [&](int to, int j) { play(i, to, j, 0); });
@@ -272,8 +275,7 @@ void Generator::init_side(int side, void (*progress)(const char *, double)) {
             };
             if (p.at(to) < 0) {
                 pawn_move(to, -1);
-                if (rank_of(s) == (side ? 6 : 1) && p.at(to + dir) < 0)
-                    play(i, to + dir, -1, 0);
+                if (rank_of(s) == (side ? 6 : 1) && p.at(to + dir) < 0) play(i, to + dir, -1, 0);
             }
             uint64_t caps = T().pawn[side][s];
             while (caps) {
@@ -302,8 +304,7 @@ void Generator::retro(void (*progress)(const char *, double)) {
                 queue.push_back((uint32_t)i | ((uint32_t)s << 31));
     long decided = (long)queue.size();
     for (size_t head = 0; head < queue.size(); head++) {
-        if (progress && !(head & 0xFFFFF))
-            progress("retro", (double)head / queue.size());
+        if (progress && !(head & 0xFFFFF)) progress("retro", (double)head / queue.size());
         const int side = queue[head] >> 31, mover = side ^ 1;
         const size_t qi = queue[head] & 0x7FFFFFFF;
         const uint8_t v = val_[side][qi];
@@ -317,8 +318,7 @@ void Generator::retro(void (*progress)(const char *, double)) {
                 sq[k] = x.sq[k + 2];
             const size_t xi = encode(x.sq[0], x.sq[1], sq);
             uint8_t &xv = val_[mover][xi];
-            if (xv != V_UNKNOWN)
-                return;
+            if (xv != V_UNKNOWN) return;
             if (v == V_LOSS) {
                 xv = V_WIN;
             } else if (--cnt_[mover][xi] == 0) {
@@ -330,8 +330,7 @@ void Generator::retro(void (*progress)(const char *, double)) {
             queue.push_back((uint32_t)xi | ((uint32_t)mover << 31));
         };
         for (int i = 0; i < p.n; i++) {
-            if (!p.code[i] || color_of(p.code[i]) != mover)
-                continue;
+            if (!p.code[i] || color_of(p.code[i]) != mover) continue;
             if (type_of(p.code[i]) != PAWN) {
                 piece_targets(p, i, false, [&](int from, int) { visit(i, from); });
                 continue;
@@ -347,8 +346,7 @@ void Generator::retro(void (*progress)(const char *, double)) {
     }
     for (int s = 0; s < 2; s++)
         for (size_t i = 0; i < size_; i++)
-            if (val_[s][i] == V_UNKNOWN)
-                val_[s][i] = V_DRAW;
+            if (val_[s][i] == V_UNKNOWN) val_[s][i] = V_DRAW;
 }
 
 void Generator::run(void (*progress)(const char *, double)) {
@@ -377,16 +375,14 @@ std::vector<uint8_t> Generator::file_values(int side, long &conflicts) const {
             sq[k] = (int)(x & 63);
         const int bk = (int)(x & 63), wk = (int)(x >> 6);
         const uint8_t v = val_[side][encode(wk, bk, sq)];
-        if (v == V_ILLEGAL)
-            continue;
+        if (v == V_ILLEGAL) continue;
         TABLE_INDEX t;
         if (canonical_index(side, wk, bk, pc, sq, t) != mat_.n || t.side != side || t.a != pc[0] ||
             t.b != pc[1] || t.c != pc[2]) {
             conflicts++;
             continue;
         }
-        if (out[t.index] != 0xFF && out[t.index] != stored[v])
-            conflicts++;
+        if (out[t.index] != 0xFF && out[t.index] != stored[v]) conflicts++;
         out[t.index] = stored[v];
     }
     // Indices no legal position reaches repeat the value before them: long runs compress best.
@@ -401,7 +397,6 @@ void Generator::counts(long out[2][4]) const {
         for (int v = 0; v < 4; v++)
             out[s][v] = 0;
         for (size_t i = 0; i < size_; i++)
-            if (val_[s][i] < V_ILLEGAL)
-                out[s][val_[s][i]]++;
+            if (val_[s][i] < V_ILLEGAL) out[s][val_[s][i]]++;
     }
 }

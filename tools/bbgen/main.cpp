@@ -4,14 +4,15 @@
 //
 // NAME is a material stem (kqk, kbnk, kpkp) or all3 / all4. The tables a material reaches by a
 // capture or a promotion are generated first; a table whose two files are present is skipped.
-// --verify N regenerates each named table in memory, loads the written files through the
-// prober and compares N random positions per side with the generator's values.
+// --verify N loads every table written by the run through the prober and compares N random
+// positions per side with the generator's values; any difference fails the run.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 
 #include "bbgen.h"
 #include "egbbdll.h"
@@ -26,8 +27,7 @@ namespace {
 bool canonical_material(int n, const int *pc, Material &m) {
     static const int squares[3] = {20, 42, 35};
     TABLE_INDEX t;
-    if (n < 1 || n > 3 || canonical_index(0, 0, 63, pc, squares, t) != n)
-        return false;
+    if (n < 1 || n > 3 || canonical_index(0, 0, 63, pc, squares, t) != n) return false;
     m.n = n;
     m.pc[0] = t.a, m.pc[1] = t.b, m.pc[2] = t.c;
     return true;
@@ -49,12 +49,10 @@ bool parse_material(const std::string &name, Material &m) {
             continue;
         }
         const char *l = strchr(letters, ch);
-        if (!l || !ch || kings == 0 || kings > 2 || n == 3)
-            return false;
+        if (!l || !ch || kings == 0 || kings > 2 || n == 3) return false;
         pc[n++] = (int)(l - letters) + _WQUEEN + (kings == 2 ? 6 : 0);
     }
-    if (kings != 2 || name[0] != 'k')
-        return false;
+    if (kings != 2 || name[0] != 'k') return false;
     for (int i = n; i < 3; i++)
         pc[i] = 0;
     return canonical_material(n, pc, m);
@@ -74,29 +72,26 @@ std::string material_name(const Material &m) {
 std::vector<Material> dependencies(const Material &m) {
     static const int promo[4] = {_WQUEEN, _WROOK, _WBISHOP, _WKNIGHT};
     std::vector<Material> out;
-    auto add = [&](int n, const int *pc) {
+    // The material left when piece `taken` (-1: none) is captured and `pawn` (-1: none)
+    // promotes to `q`.
+    auto add = [&](int taken, int pawn, int q) {
+        int pc[3] = {0, 0, 0}, n = 0;
+        for (int k = 0; k < m.n; k++)
+            if (k != taken)
+                pc[n++] = k == pawn ? q + (piece_color(m.pc[k]) == _BLACK ? 6 : 0) : m.pc[k];
         Material d;
-        if (n == 0 || !canonical_material(n, pc, d))
-            return;
+        if (n == 0 || !canonical_material(n, pc, d)) return;
         for (const Material &x : out)
-            if (material_name(x) == material_name(d))
-                return;
+            if (material_name(x) == material_name(d)) return;
         out.push_back(d);
     };
-    for (int i = 0; i < m.n; i++) {
-        int pc[3], n = 0;
-        for (int k = 0; k < m.n; k++)
-            if (k != i)
-                pc[n++] = m.pc[k];
-        add(n, pc);
-        if (piece_type(m.pc[i]) != PAWN)
-            continue;
-        for (int q : promo) {
-            int pp[3] = {m.pc[0], m.pc[1], m.pc[2]};
-            pp[i] = q + (piece_color(m.pc[i]) == _BLACK ? 6 : 0);
-            add(m.n, pp);
-        }
-    }
+    for (int taken = 0; taken < m.n; taken++)
+        add(taken, -1, 0);
+    for (int pawn = 0; pawn < m.n; pawn++)
+        if (piece_type(m.pc[pawn]) == PAWN)
+            for (int q : promo)
+                for (int taken = -1; taken < m.n; taken++)
+                    if (taken != pawn) add(taken, pawn, q);
     return out;
 }
 
@@ -104,15 +99,14 @@ std::vector<Material> dependencies(const Material &m) {
 
 bool Oracle::load(const Material &m) {
     for (int side = 0; side < 2; side++) {
-        if (table_[side][m.pc[0]][m.pc[1]][m.pc[2]])
-            continue;
+        if (table_[side][m.pc[0]][m.pc[1]][m.pc[2]]) continue;
         EGBB e;
         e.open(table_path(dir_, m, side).c_str(), 2);
-        if (!e.is_loaded)
-            return false;
+        if (!e.is_loaded) return false;
         std::vector<uint8_t> bytes((size_t)e.n_blocks() * BLOCK_SIZE, 0);
         for (uint32_t b = 0; b < e.n_blocks(); b++)
-            e.decode(e.table + e.index[b], e.index[b + 1] - e.index[b], &bytes[(size_t)b * BLOCK_SIZE]);
+            e.decode(e.table + e.index[b], e.index[b + 1] - e.index[b],
+                     &bytes[(size_t)b * BLOCK_SIZE]);
         e.close();
         data_.push_back(std::move(bytes));
         table_[side][m.pc[0]][m.pc[1]][m.pc[2]] = &data_.back();
@@ -122,18 +116,16 @@ bool Oracle::load(const Material &m) {
 
 uint8_t Oracle::lookup(int side, int wk, int bk, int n, const int *pc, const int *sq) const {
     static const uint8_t value[4] = {V_DRAW, V_WIN, V_LOSS, V_DRAW};
-    if (n == 0)
-        return V_DRAW;
+    if (n == 0) return V_DRAW;
     int pcs[3] = {0, 0, 0}, sqs[3] = {-1, -1, -1};
     for (int i = 0; i < n; i++)
         pcs[i] = pc[i], sqs[i] = sq[i];
     TABLE_INDEX t;
     const std::vector<uint8_t> *tbl = nullptr;
-    if (canonical_index(side, wk, bk, pcs, sqs, t) > 0)
-        tbl = table_[t.side][t.a][t.b][t.c];
+    if (canonical_index(side, wk, bk, pcs, sqs, t) > 0) tbl = table_[t.side][t.a][t.b][t.c];
     if (!tbl || (t.index >> 2) >= tbl->size()) {
-        fprintf(stderr, "vrk-bbgen: no value for side %d kings %d %d pieces %d@%d %d@%d\n", side, wk, bk,
-                pcs[0], sqs[0], pcs[1], sqs[1]);
+        fprintf(stderr, "vrk-bbgen: no value for side %d kings %d %d pieces %d@%d %d@%d\n", side,
+                wk, bk, pcs[0], sqs[0], pcs[1], sqs[1]);
         exit(2);
     }
     return value[((*tbl)[t.index >> 2] >> (2 * (t.index & 3))) & 3];
@@ -171,10 +163,10 @@ long verify(const std::string &dir, const Generator &g, int samples) {
             for (int k = 0; k < m.n; k++)
                 sq[k] = next_random() & 63;
             const uint8_t v = g.value(side, wk, bk, sq);
-            if (v == V_ILLEGAL)
-                continue;
+            if (v == V_ILLEGAL) continue;
             done++;
-            const int r = probe_egbb_5men(side, wk, bk, m.pc[0], sq[0], m.pc[1], sq[1], m.pc[2], sq[2]);
+            const int r =
+                probe_egbb_5men(side, wk, bk, m.pc[0], sq[0], m.pc[1], sq[1], m.pc[2], sq[2]);
             const int sign = r == NOT_AVAILABLE ? 9 : (r > 0) - (r < 0);
             if (sign != expected[v] && bad++ < 5)
                 printf("mismatch %s side %d wk %d bk %d squares %d %d %d: probe %d, generated %d\n",
@@ -190,19 +182,19 @@ struct Run {
     long failures = 0;
 };
 
-bool ensure(Run &run, const Material &m, bool named) {
+bool ensure(Run &run, const Material &m) {
     const std::string name = material_name(m);
-    if (run.done.count(name))
-        return true;
+    if (run.done.count(name)) return true;
     run.done.insert(name);
-    const bool present = file_exists(table_path(run.dir, m, 0)) && file_exists(table_path(run.dir, m, 1));
-    if (present && !(named && run.verify_samples)) {
+    const bool present =
+        file_exists(table_path(run.dir, m, 0)) && file_exists(table_path(run.dir, m, 1));
+    if (present) {
         printf("%-6s present\n", name.c_str());
         return true;
     }
     Oracle oracle(run.dir);
     for (const Material &d : dependencies(m))
-        if (!ensure(run, d, false) || !oracle.load(d)) {
+        if (!ensure(run, d) || !oracle.load(d)) {
             printf("%-6s cannot read %s\n", name.c_str(), material_name(d).c_str());
             return false;
         }
@@ -210,22 +202,29 @@ bool ensure(Run &run, const Material &m, bool named) {
     current = name;
     Generator g(m, oracle);
     g.run(progress);
-    for (int side = 0; side < 2 && !present; side++) {
-        progress(side ? "write b" : "write w", 0);
-        long conflicts;
-        const std::vector<uint8_t> values = g.file_values(side, conflicts);
-        if (conflicts || !write_bitbase(table_path(run.dir, m, side), values)) {
-            printf("\n%-6s cannot write side %d (%ld conflicts)\n", name.c_str(), side, conflicts);
+    progress("write", 0);
+    long conflicts[2] = {0, 0};
+    bool written[2] = {false, false};
+    auto write_side = [&](int side) {
+        const std::vector<uint8_t> values = g.file_values(side, conflicts[side]);
+        written[side] = !conflicts[side] && write_bitbase(table_path(run.dir, m, side), values);
+    };
+    std::thread black(write_side, 1);
+    write_side(0);
+    black.join();
+    for (int side = 0; side < 2; side++)
+        if (!written[side]) {
+            printf("\n%-6s cannot write side %d (%ld conflicts)\n", name.c_str(), side,
+                   conflicts[side]);
             return false;
         }
-    }
     long c[2][4];
     g.counts(c);
     const double secs =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    printf("\r%-6s w: %ld/%ld/%ld b: %ld/%ld/%ld (win/draw/loss) %.1f s\n", name.c_str(), c[0][V_WIN],
-           c[0][V_DRAW], c[0][V_LOSS], c[1][V_WIN], c[1][V_DRAW], c[1][V_LOSS], secs);
-    if (named && run.verify_samples) {
+    printf("\r%-6s w: %ld/%ld/%ld b: %ld/%ld/%ld (win/draw/loss) %.1f s\n", name.c_str(),
+           c[0][V_WIN], c[0][V_DRAW], c[0][V_LOSS], c[1][V_WIN], c[1][V_DRAW], c[1][V_LOSS], secs);
+    if (run.verify_samples) {
         const long bad = verify(run.dir, g, run.verify_samples);
         printf("%-6s verify: %d positions a side, %ld mismatches\n", name.c_str(),
                run.verify_samples, bad);
@@ -263,7 +262,8 @@ int main(int argc, char **argv) {
         a += 2;
     }
     if (argc - a < 2) {
-        fprintf(stderr, "usage: vrk-bbgen [--verify N] OUTDIR NAME...  (NAME: kqk, kbnk, all3, all4)\n");
+        fprintf(stderr,
+                "usage: vrk-bbgen [--verify N] OUTDIR NAME...  (NAME: kqk, kbnk, all3, all4)\n");
         return 1;
     }
     run.dir = argv[a++];
@@ -278,8 +278,7 @@ int main(int argc, char **argv) {
                 fprintf(stderr, "vrk-bbgen: unknown material %s\n", name.c_str());
                 return 1;
             }
-            if (!ensure(run, m, true))
-                return 1;
+            if (!ensure(run, m)) return 1;
         }
     printf("done in %.1f s\n",
            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
