@@ -386,6 +386,9 @@ bool position_ok() {
     if (kings[LIGHT] != 1 || kings[DARK] != 1 || xside != (side ^ 1)) return false;
     uint64_t saved = hashcode;
     ComputeHashCode();
+    // A null move turns the side with its own key instead of the side key.
+    for (int i = 0; i < hply; i++)
+        if (move_bits(hist_dat[i].m) & FLAG_NULL) hashcode ^= side_key() ^ null_key();
     bool same = saved == hashcode;
     hashcode = saved;
     return same;
