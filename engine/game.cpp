@@ -7,8 +7,8 @@
 
 #include "board.h"
 #include "console.h"
-#include "search.h"
 #include "platform.h"
+#include "search.h"
 
 int tply;
 
@@ -25,16 +25,25 @@ int time_divisor(double own, double opp) {
     return 30;
 }
 
-int square_of(const char *s) { return (s[0] - 'a') + (8 - (s[1] - '0')) * 8; }
+int square_of(const char *s) {
+    return (s[0] - 'a') + (8 - (s[1] - '0')) * 8;
+}
 
 // The promotion a ponder text names, as an offset into the generator's four promotions
 // (knight, bishop, rook, queen); anything else means the queen.
 int promotion_offset(char c) {
     switch (c) {
-    case 'n': case 'N': return 0;
-    case 'b': case 'B': return 1;
-    case 'r': case 'R': return 2;
-    default: return 3;
+    case 'n':
+    case 'N':
+        return 0;
+    case 'b':
+    case 'B':
+        return 1;
+    case 'r':
+    case 'R':
+        return 2;
+    default:
+        return 3;
     }
 }
 
@@ -93,11 +102,14 @@ int do_ponder(const char *text) {
 
 void print_result() {
     int i = 0;
-    while (i < first_move[1] && !makemove(gen_dat[i].m)) i++;
+    while (i < first_move[1] && !makemove(gen_dat[i].m))
+        i++;
     if (i < first_move[1]) takeback();
     if (i == first_move[1]) {
-        if (in_check(side)) printf(side == DARK ? "1-0 {White mates}\n" : "0-1 {Black mates}\n");
-        else printf("1/2-1/2 {Stalemate}\n");
+        if (in_check(side))
+            printf(side == DARK ? "1-0 {White mates}\n" : "0-1 {Black mates}\n");
+        else
+            printf("1/2-1/2 {Stalemate}\n");
     } else if (reps() == 2) {
         printf("1/2-1/2 {Draw by repetition}\n");
     } else if (fifty > 99) {

@@ -3,8 +3,7 @@
 
 extern int tply;
 
-double allocate_time(double own_seconds, double opponent_seconds, int mps, int base,
-                     int increment);
+double allocate_time(double own_seconds, double opponent_seconds, int mps, int base, int increment);
 int do_ponder(const char *text);
 void print_result();
 int resign();

@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char *LEARN_NAME = "vrk.lrn";
 constexpr int RECORD_SIZE = 12;
-constexpr int MIN_LEARN_DEPTH = 5; // shallower results are not worth keeping
+constexpr int MIN_LEARN_DEPTH = 5;  // shallower results are not worth keeping
 constexpr int LAST_LEARN_STAGE = 1; // opening and early middle game only
 
 struct LearnRecord {
@@ -49,11 +49,14 @@ void write_empty_file(int n) {
     FILE *f = fopen(LEARN_NAME, "wb");
     if (!f) return;
     static const unsigned char zero[RECORD_SIZE] = {};
-    for (int i = 0; i < n; i++) fwrite(zero, 1, RECORD_SIZE, f);
+    for (int i = 0; i < n; i++)
+        fwrite(zero, 1, RECORD_SIZE, f);
     fclose(f);
 }
 
-long record_offset() { return (long)RECORD_SIZE * (long)(hash % (uint32_t)learn_size); }
+long record_offset() {
+    return (long)RECORD_SIZE * (long)(hash % (uint32_t)learn_size);
+}
 
 bool read_record(LearnRecord *r) {
     unsigned char b[RECORD_SIZE];
@@ -64,25 +67,30 @@ bool read_record(LearnRecord *r) {
     r->to = b[5];
     r->score = (int16_t)(uint16_t)(b[6] | b[7] << 8);
     r->depth = b[8];
-    for (int i = 0; i < 3; i++) r->reserved[i] = b[9 + i];
+    for (int i = 0; i < 3; i++)
+        r->reserved[i] = b[9 + i];
     return true;
 }
 
 void write_record(const LearnRecord &r) {
     unsigned char b[RECORD_SIZE];
-    for (int i = 0; i < 4; i++) b[i] = (unsigned char)(r.key >> (8 * i));
+    for (int i = 0; i < 4; i++)
+        b[i] = (unsigned char)(r.key >> (8 * i));
     b[4] = (unsigned char)r.from;
     b[5] = (unsigned char)r.to;
     b[6] = (unsigned char)(r.score & 0xFF);
     b[7] = (unsigned char)((r.score >> 8) & 0xFF);
     b[8] = (unsigned char)r.depth;
-    for (int i = 0; i < 3; i++) b[9 + i] = r.reserved[i];
+    for (int i = 0; i < 3; i++)
+        b[9 + i] = r.reserved[i];
     fseek(learn_file, record_offset(), SEEK_SET);
     fwrite(b, 1, RECORD_SIZE, learn_file);
     fflush(learn_file);
 }
 
-bool usable() { return learning && learn_file && learn_size > 0; }
+bool usable() {
+    return learning && learn_file && learn_size > 0;
+}
 
 } // namespace
 

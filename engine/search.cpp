@@ -43,6 +43,13 @@ constexpr int ONE_PLY = 4;
 constexpr int NULL_BASE_R = 12;
 constexpr int NULL_MATERIAL = 2001;
 
+// Late-move reductions start above this depth (just under three plies); above the second a
+// move of a PV node is reduced by two plies instead of one.
+constexpr int LMR_DEPTH = 11;
+constexpr int LMR_DEEP_DEPTH = 12;
+// Internal iterative deepening below the root only above this depth.
+constexpr int IID_DEPTH = 11;
+
 // Razoring and futility margins over the material balance.
 constexpr int RAZOR_MARGIN = 974;
 constexpr int FUTILITY_MARGIN_1 = 320; // depth up to one ply
@@ -58,10 +65,16 @@ constexpr int ENDGAME = 3;
 constexpr int MAX_SEARCH_PLY = 62;
 constexpr int MAX_SEARCH_HPLY = 398;
 
-bool is_capture(int m) { return (move_bits(m) & FLAG_CAPTURE) != 0; }
+bool is_capture(int m) {
+    return (move_bits(m) & FLAG_CAPTURE) != 0;
+}
 
-unsigned elapsed_ms() { return get_ms() - start_time; }
-int elapsed_cs() { return (int)(elapsed_ms() / 10); }
+unsigned elapsed_ms() {
+    return get_ms() - start_time;
+}
+int elapsed_cs() {
+    return (int)(elapsed_ms() / 10);
+}
 
 // The hash-table bound test shared by the three searches: true with *score set when the
 // entry decides the node inside (alpha, beta).
@@ -234,7 +247,8 @@ struct Node {
 
 int late_move_reducible(const Node &nd, int m, int legal, int p) {
     int from = move_from(m), to = move_to(m);
-    return lmr && !nd.incheck && !nd.threat && nd.depth > 11 && (move_bits(m) & 0x21) == 0 &&
+    return lmr && !nd.incheck && !nd.threat && nd.depth > LMR_DEPTH &&
+           (move_bits(m) & (FLAG_CAPTURE | FLAG_PROMOTE)) == 0 &&
            bf_history[from][to] > history[from][to] && m != killer[p][0] && m != killer[p][1] &&
            legal > 3;
 }
@@ -244,7 +258,8 @@ int late_move_reducible(const Node &nd, int m, int legal, int p) {
 int reduced_search(const Node &nd, int m, int best, int ub) {
     int from = move_from(m), to = move_to(m);
     lmr_nodes++;
-    int r = nd.pv_node && nd.depth > 12 ? nd.depth - 3 * ONE_PLY : nd.depth - 2 * ONE_PLY;
+    int r =
+        nd.pv_node && nd.depth > LMR_DEEP_DEPTH ? nd.depth - 3 * ONE_PLY : nd.depth - 2 * ONE_PLY;
     int v = -search_nw(-best - 1, -best, r, 1);
     if (v > best) {
         history[from][to]++;
@@ -383,7 +398,8 @@ void select_move(int i, int hash_move) {
 void update_pv(int m) {
     int p = ply - 1;
     pv[p][p] = m;
-    for (int j = p + 1; j < pv_length[p + 1]; j++) pv[p][j] = pv[p + 1][j];
+    for (int j = p + 1; j < pv_length[p + 1]; j++)
+        pv[p][j] = pv[p + 1][j];
     pv_length[p] = pv_length[p + 1];
 }
 
@@ -393,7 +409,10 @@ void update_pv(int m) {
 void checkup() {
     if ((int)((unsigned)nodes - (unsigned)rest_nodes) <= 0) return;
     rest_nodes += check_nodes;
-    if (get_ms() >= stop_time || bioskey() || (stop_on_input_end && input_ended())) {
+    // The poll comes first so that status requests waiting on a pipe are consumed even by the
+    // check that finds the deadline passed.
+    int input = bioskey();
+    if (input || get_ms() >= stop_time || (stop_on_input_end && input_ended())) {
         stop_search = 1;
         longjmp(env, 0);
     }
@@ -405,7 +424,8 @@ void checkup() {
 void think(int mode) {
     stop_search = 0;
     if (setjmp(env)) {
-        while (ply) takeback();
+        while (ply)
+            takeback();
         cnt_nm = 0; // no null move is left on the line
         return;
     }
@@ -427,34 +447,41 @@ void think(int mode) {
         printf("ply score time nodes pv\n");
         fflush(stdout);
     }
-    if (emtdf) mtdf_driver(mode, e);
-    else aspiration_search(mode, last_score);
+    if (emtdf)
+        mtdf_driver(mode, e);
+    else
+        aspiration_search(mode, last_score);
 }
+
+// The configured window; one of zero or less would never converge and counts as one centipawn.
+static int search_window() { return mtdf_window > 0 ? mtdf_window : 1; }
 
 // Each probe uses a window mtdf_window wide whose upper edge is the current guess.
 int mtdf(int mode, int guess, int depth) {
-    const int w = mtdf_window;
+    const int w = search_window();
     int lower = -INF_SCORE, upper = INF_SCORE, g = guess;
     do {
         int beta = g == lower ? lower + w : g;
         follow_pv = 1;
         g = root_search(beta - w, beta, depth);
         print_progress(mode, depth, g);
-        if (g < beta) upper = g;
-        else lower = g;
+        if (g < beta)
+            upper = g;
+        else
+            lower = g;
     } while (lower < upper);
     return g;
 }
 
 int aspiration_search(int mode, int score) {
-    int w = mtdf_window;
+    int w = search_window();
     int alpha = score - w, beta = score + w, v = score;
     int depth = stop_depth;
     while ((unsigned)depth <= max_depth) {
         follow_pv = 1;
         v = root_search(alpha, beta, depth);
         if (alpha < v && v < beta) {
-            w = mtdf_window;
+            w = search_window();
             alpha = v - w;
             beta = v + w;
             print_progress(mode, depth, v);
@@ -503,13 +530,15 @@ int root_search(int alpha, int beta, int depth) {
         int m = gen_dat[i].m;
         max_ply = 0;
         if (analyzing)
-            printf("stat01: %d %d %d %d %d %s\n", elapsed_cs(), nodes, depth,
-                   first_move[1] - 1 - i, first_move[1] - first_move[0], move_str(m));
+            printf("stat01: %d %d %d %d %d %s\n", elapsed_cs(), nodes, depth, first_move[1] - 1 - i,
+                   first_move[1] - first_move[0], move_str(m));
         fflush(stdout);
         if (!makemove(m)) continue;
         int score = rlearn(depth, m);
-        if (score == NO_LEARN) score = -search_nw(-ub, -best, ONE_PLY * depth - ONE_PLY, 1);
-        else learn_hit++;
+        if (score == NO_LEARN)
+            score = -search_nw(-ub, -best, ONE_PLY * depth - ONE_PLY, 1);
+        else
+            learn_hit++;
         if (best < score && score < beta) {
             hash_move = hash_move_key(m);
             best = root_improved(m, i, score, beta, depth);
@@ -577,8 +606,10 @@ int list_extensions(int incheck, int n) {
     int ext = n == 1 ? ONE_PLY : 0;
     if (incheck && ply < 2 * stop_depth) {
         int legal = count_legal();
-        if (legal == 1) ext += 2;
-        else if (legal == 2) ext += 1;
+        if (legal == 1)
+            ext += 2;
+        else if (legal == 2)
+            ext += 1;
     }
     return ext;
 }
@@ -633,7 +664,7 @@ int search_nw(int alpha, int beta, int depth, int null_allowed) {
     if (!(nd.incheck && !inf6men) && (razor || futility) && ext == 0)
         nd.has_base = razor_futility(alpha, &nd.depth, &nd.base);
 
-    if (nd.hash_move == NO_HASH_MOVE && nd.pv_node && nd.depth > 11 && !null_allowed)
+    if (nd.hash_move == NO_HASH_MOVE && nd.pv_node && nd.depth > IID_DEPTH && !null_allowed)
         nd.hash_move = inner_iid(alpha, beta, nd.depth);
 
     gen();
@@ -687,9 +718,8 @@ int quiesce_nw(int alpha, int beta) {
         select_move(i, hash_move);
         int m = gen_dat[i].m;
         if (delta && CurrentStage != ENDGAME) {
-            int hopeless = (move_bits(m) & FLAG_PROMOTE)
-                               ? stand + PROMOTION_DELTA < alpha
-                               : stand + delta + see(move_to(m)) < alpha;
+            int hopeless = (move_bits(m) & FLAG_PROMOTE) ? stand + PROMOTION_DELTA < alpha
+                                                         : stand + delta + see(move_to(m)) < alpha;
             if (hopeless) {
                 delta_cut++;
                 nodes++;
@@ -755,7 +785,8 @@ namespace {
 
 void print_mate_line() {
     printf("Found! (%d nodes,time=%d sec)\n", nodes, (int)(elapsed_ms() / 1000));
-    for (int j = 0; j < pv_length[0]; j++) printf("%s ", move_str(pv[0][j]));
+    for (int j = 0; j < pv_length[0]; j++)
+        printf("%s ", move_str(pv[0][j]));
     printf("#\n");
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 #include "board.h"
@@ -35,8 +35,10 @@ inline int parse_switches(int argc, char **argv, Switches *s) {
             int mtdf = s->mtdf;
             *s = all_prunings();
             s->mtdf = mtdf;
-        } else if (!strcmp(argv[i], "--mtdf")) s->mtdf = 1;
-        else break;
+        } else if (!strcmp(argv[i], "--mtdf"))
+            s->mtdf = 1;
+        else
+            break;
     }
     return i;
 }

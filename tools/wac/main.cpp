@@ -17,11 +17,14 @@ int piece_of_letter(char c) {
     return p ? (int)(p - letters) : -1;
 }
 
-int square_at(const char *s) { return (s[0] - 'a') + ('8' - s[1]) * 8; }
+int square_at(const char *s) {
+    return (s[0] - 'a') + ('8' - s[1]) * 8;
+}
 
 // True when the standard algebraic text san names move m of the current position.
 bool san_names(std::string san, int m) {
-    while (!san.empty() && strchr("+#!?", san.back())) san.pop_back();
+    while (!san.empty() && strchr("+#!?", san.back()))
+        san.pop_back();
     int from = move_from(m), to = move_to(m), bits = move_bits(m);
     if (san.rfind("O-O", 0) == 0 || san.rfind("0-0", 0) == 0)
         return (bits & FLAG_CASTLE) && file_of(to) == (san.size() > 3 ? 2 : 6);

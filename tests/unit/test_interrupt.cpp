@@ -1,0 +1,140 @@
+// Searches ended by input on a pipe: standard input is replaced by a pipe the test writes to.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+#include "board.h"
+#include "console.h"
+#include "game.h"
+#include "notation.h"
+#include "platform.h"
+#include "search.h"
+#include "test_util.h"
+
+namespace {
+
+class PipedInput : public ::testing::Test {
+  protected:
+    int writer = -1;
+
+    void SetUp() override {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        ASSERT_EQ(dup2(fds[0], 0), 0);
+        close(fds[0]);
+        writer = fds[1];
+        input_use_text(nullptr);
+        reset_engine();
+        nulling_move = razor = futility = lmr = delta = emtdf = 0;
+        check_nodes = 1000;
+        learning = analyzing = anticipedmove = 0;
+        max_time = NO_TIME_LIMIT;
+        max_depth = 40;
+        stop_depth = 1;
+    }
+    void TearDown() override { end_input(); }
+
+    void send(const char *text) {
+        ASSERT_EQ(write(writer, text, strlen(text)), (ssize_t)strlen(text));
+    }
+    void end_input() {
+        if (writer >= 0) close(writer);
+        writer = -1;
+    }
+    std::string next_word() {
+        char buf[64];
+        input_word(buf, sizeof buf);
+        return buf;
+    }
+};
+
+double seconds_of(const std::function<void()> &f) {
+    auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST_F(PipedInput, WaitingInputStopsAtTheFirstCheckAndStaysReadable) {
+    send("go\n");
+    uint64_t key = hashcode;
+    capture_stdout([] { think(0); });
+    EXPECT_EQ(stop_search, 1);
+    EXPECT_EQ(nodes, 1);
+    EXPECT_EQ(ply, 0);
+    EXPECT_EQ(hashcode, key);
+    EXPECT_EQ(next_word(), "go");
+}
+
+TEST_F(PipedInput, InputArrivingDuringTheSearchStopsIt) {
+    std::thread later([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        send("usermove e7e5\n");
+    });
+    double t = seconds_of([] { capture_stdout([] { think(0); }); });
+    later.join();
+    EXPECT_EQ(stop_search, 1);
+    EXPECT_LT(t, 5.0);
+    EXPECT_NE(pv[0][0], 0);
+    EXPECT_EQ(ply, 0);
+    EXPECT_EQ(hply, 0);
+    EXPECT_TRUE(position_ok());
+    EXPECT_EQ(next_word(), "usermove");
+    EXPECT_EQ(next_word(), "e7e5");
+}
+
+TEST_F(PipedInput, StatusRequestsAndLineEndsDoNotStopIt) {
+    send(".\n\n.\r\n");
+    max_depth = 3;
+    capture_stdout([] { think(0); });
+    EXPECT_EQ(stop_search, 0);
+    EXPECT_EQ(stop_depth, 4);
+    EXPECT_EQ(bioskey(), 0);
+}
+
+TEST_F(PipedInput, EndOfInputDoesNotStopALimitedSearch) {
+    end_input();
+    max_depth = 3;
+    capture_stdout([] { think(0); });
+    EXPECT_EQ(stop_search, 0);
+    EXPECT_NE(pv[0][0], 0);
+}
+
+TEST_F(PipedInput, PonderingEndsWhenInputArrives) {
+    std::thread later([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        send("e7e5\n");
+    });
+    int depth = 0;
+    std::string out = capture_stdout([&] { depth = do_ponder("e2e4"); });
+    later.join();
+    EXPECT_EQ(out.rfind("Ponder move e2e4\n", 0), 0u); // then the root's lines
+    EXPECT_GE(depth, 1);
+    EXPECT_EQ(stop_search, 1);
+    EXPECT_EQ(max_time, NO_TIME_LIMIT);
+    EXPECT_EQ(hply, 0);
+    EXPECT_EQ(ply, 0);
+    EXPECT_EQ(first_move[1] - first_move[0], 22); // the root list, castling included
+    EXPECT_EQ(next_word(), "e7e5");
+}
+
+TEST_F(PipedInput, PonderingEndsWhenInputEnds) {
+    max_time = 5000;
+    std::thread later([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        end_input();
+    });
+    double t = seconds_of([] { capture_stdout([] { do_ponder("e2e4"); }); });
+    later.join();
+    EXPECT_LT(t, 4.0);
+    EXPECT_EQ(stop_on_input_end, 0);
+    EXPECT_EQ(max_time, 5000u);
+    // With input already over, pondering does not start at all.
+    std::string out;
+    EXPECT_EQ(bioskey(), 0);
+    out = capture_stdout([] { EXPECT_EQ(do_ponder("e2e4"), 1); });
+    EXPECT_EQ(out, "");
+}
+
+} // namespace
