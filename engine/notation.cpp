@@ -114,9 +114,12 @@ std::string San(int m) {
         if (capture) s += 'x';
         s += target;
     }
-    makemove(m);
-    if (in_check(side)) s += '+';
-    takeback();
+    // A move the position refuses (possible only in an impossible set-up) is written without a
+    // check mark, and nothing is taken back.
+    if (makemove(m)) {
+        if (in_check(side)) s += '+';
+        takeback();
+    }
     return s;
 }
 
