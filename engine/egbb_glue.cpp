@@ -2,6 +2,7 @@
 // translates the engine board (0 = a8, engine piece codes) into the prober's terms.
 #include "egbb_glue.h"
 
+#include <climits>
 #include <cstdio>
 
 #include "board.h"
@@ -13,7 +14,9 @@
 int init_egbb() {
     printf("Path for EGBB: %s\n", egbb_path);
     fflush(stdout);
-    load_egbb_5men(egbb_path, egbb_cache * 1048576, egbb_5men ? 3 : 1);
+    // Sizes of 2 GB and more are held to the largest the prober's int takes.
+    long long bytes = (long long)egbb_cache * 1048576;
+    load_egbb_5men(egbb_path, bytes > INT_MAX ? INT_MAX : (int)bytes, egbb_5men ? 3 : 1);
     return 0;
 }
 

@@ -1,10 +1,12 @@
 // FEN placement and coordinate moves: an EPD-like first line "placement side castling" is set up
 // with set_fen, every generated move is made and taken back (with the replies to the legal ones),
-// the key text is written, and the second line is read as a coordinate move.
+// the positions are evaluated, the key text is written, and the second line is read as a
+// coordinate move.
 #include <cstdio>
 #include <cstring>
 
 #include "board.h"
+#include "eval.h"
 #include "fuzz_util.h"
 #include "notation.h"
 
@@ -17,6 +19,7 @@ void walk_moves() {
     for (int i = first_move[0]; i < first_move[1]; i++) {
         int m = gen_dat[i].m;
         if (!makemove(m)) continue;
+        eval();
         gen();
         for (int j = first_move[1]; j < first_move[2]; j++)
             if (makemove(gen_dat[j].m)) takeback();
@@ -45,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ep = -1;
     fifty = 0;
     hply = 0;
+    eval();
     walk_moves();
 
     char fen[200];

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ftw.h>
 #include <unistd.h>
 
 #include "board.h"
@@ -14,6 +15,17 @@
 
 namespace {
 
+char work_dir[] = "/tmp/vrk-fuzz-XXXXXX";
+
+int remove_entry(const char *path, const struct stat *, int, struct FTW *) {
+    return remove(path);
+}
+
+// The working directory goes when the run ends normally; a crash leaves it for inspection.
+void remove_work_dir() {
+    nftw(work_dir, remove_entry, 8, FTW_DEPTH | FTW_PHYS);
+}
+
 void copy_file(const std::string &from, const std::string &to) {
     FILE *in = fopen(from.c_str(), "rb");
     FILE *out = fopen(to.c_str(), "wb");
@@ -22,7 +34,8 @@ void copy_file(const std::string &from, const std::string &to) {
         abort();
     }
     int c;
-    while ((c = fgetc(in)) != EOF) fputc(c, out);
+    while ((c = fgetc(in)) != EOF)
+        fputc(c, out);
     fclose(in);
     fclose(out);
 }
@@ -35,13 +48,24 @@ void fuzz_setup(const char *const *data_files) {
         dup2(null_fd, 1);
         close(null_fd);
     }
-    char dir[] = "/tmp/vrk-fuzz-XXXXXX";
-    if (!mkdtemp(dir) || chdir(dir) != 0) {
+    if (!mkdtemp(work_dir) || chdir(work_dir) != 0) {
         perror("fuzz: working directory");
         abort();
     }
+    atexit(remove_work_dir);
     for (const char *const *f = data_files; f && *f; f++)
         copy_file(std::string(VRK_DATA_DIR) + "/" + *f, *f);
+}
+
+void fuzz_setup_startup() {
+    static const char *const files[] = {"random1.bin", "random2.bin", "tourbook.bin",
+                                        "mainbook.bin", nullptr};
+    static const char rc[] =
+        "HASH=1\nHPAWN=64\nCHECKNODES=500\nNULLMOVE=1\nMTDF=0\nABWINDOW=50\nFUTILITY=1\n"
+        "RAZOR=1\nDELTA=1\nLMR=1\nEGBB=0\nEGBBCACHE=4\nEGBBPATH=egbb/\n5MEN=0\nLEARN=0\n"
+        "RESIGN_VALUE=-1000\nBOOK=1\n";
+    fuzz_setup(files);
+    fuzz_write_file("vrk.rc", (const uint8_t *)rc, sizeof rc - 1);
 }
 
 void fuzz_reset_engine() {

@@ -9,6 +9,11 @@
 // copies of the named files of the data directory (nullptr-terminated list, may be empty).
 void fuzz_setup(const char *const *data_files);
 
+// For the targets that run start-up (init): the random tables and books copied from the data
+// directory, and a vrk.rc with small tables, input checks every 500 nodes, prunings on, no
+// learning and no bitbases.
+void fuzz_setup_startup();
+
 // The engine as after start-up, without books: initial position, keys, hash tables of 1 MB and
 // 64 KB, hashing on, cleared search tables, moves generated, no learning, no bitbases.
 void fuzz_reset_engine();

@@ -1,0 +1,45 @@
+// The configuration file: the data is written to vrk.rc and read with read_config, then the
+// settings go where start-up sends them: the bitbase loader (from a directory holding no
+// tables) and a three-ply search of the initial position with the search switches as read. The
+// sizes are the only settings held back (hash tables stay at 1 MB and 64 KB, the bitbase cache
+// at most 64 MB), since any size up to 2 GB is valid and would only measure the machine; the
+// unit tests cover the largest ones.
+#include <cstdio>
+#include <cstring>
+
+#include "board.h"
+#include "console.h"
+#include "egbb_glue.h"
+#include "fuzz_util.h"
+#include "platform.h"
+#include "search.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    fuzz_setup(nullptr);
+    fuzz_reset_engine();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    fuzz_write_file("vrk.rc", data, size);
+    read_config();
+    // The path must come back as a terminated string within its buffer.
+    if (strnlen(egbb_path, 255) == 255) __builtin_trap();
+    hashing = mb_hash > 0;
+    if (egbb) {
+        if (egbb_cache > 64) egbb_cache = 64;
+        strcpy(egbb_path, "none/");
+        init_egbb();
+    }
+    learning = 0;
+    set_initial_position();
+    gen();
+    max_depth = 3;
+    max_time = NO_TIME_LIMIT;
+    stop_depth = 1;
+    input_use_text(""); // no input: the search ends at its depth
+    think(0);
+    input_use_text(nullptr);
+    egbb = 0;
+    return 0;
+}

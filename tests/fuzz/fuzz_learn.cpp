@@ -1,0 +1,64 @@
+// Learn files: the data is written to vrk.lrn and opened with init_learn; the root moves of a
+// few positions are looked up with rlearn, written back with wlearn, and a short search that
+// consults the file runs on the first position.
+#include <cstring>
+
+#include "board.h"
+#include "console.h"
+#include "fuzz_util.h"
+#include "keys.h"
+#include "learn.h"
+#include "notation.h"
+#include "platform.h"
+#include "search.h"
+
+namespace {
+
+const char *const POSITIONS[][3] = {
+    {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "w", "KQkq"},
+    {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR", "b", "KQkq"},
+    {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R", "w", "KQkq"},
+};
+
+void set_up(const char *const *fen) {
+    set_fen(fen[0], fen[1], fen[2]);
+    ep = -1;
+    fifty = hply = ply = 0;
+    first_move[0] = 0;
+    gen();
+    set_hash();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    fuzz_setup(nullptr);
+    fuzz_reset_engine();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    fuzz_write_file("vrk.lrn", data, size);
+    learning = 1;
+    init_learn();
+    CurrentStage = 0;
+    for (const auto &fen : POSITIONS) {
+        set_up(fen);
+        for (int i = first_move[0]; i < first_move[1]; i++) {
+            int m = gen_dat[i].m;
+            for (int depth = 0; depth < 12; depth += 5)
+                rlearn(depth, m);
+            wlearn(5 + i % 8, (i * 37) % 200 - 100, m);
+        }
+    }
+    set_up(POSITIONS[0]);
+    max_depth = 3;
+    max_time = NO_TIME_LIMIT;
+    stop_depth = 1;
+    input_use_text(""); // no input: the search ends at its depth
+    think(0);
+    input_use_text(nullptr);
+    close_learn();
+    learning = 0;
+    return 0;
+}

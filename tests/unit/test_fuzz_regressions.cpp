@@ -1,0 +1,247 @@
+// Inputs the fuzz targets (tests/fuzz) found to corrupt the position or to step outside the
+// engine's tables, reduced to their core. Some faults only read memory next to a table; they are
+// caught for certain in the sanitizer build (VRK_SANITIZE) and by the fuzz targets' replay.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "board.h"
+#include "console.h"
+#include "egbb_glue.h"
+#include "eval.h"
+#include "notation.h"
+#include "openings.h"
+#include "platform.h"
+#include "search.h"
+#include "test_util.h"
+#include "xboard.h"
+
+namespace {
+
+struct Snapshot {
+    int color[64], piece[64], side, castle;
+    void take() {
+        memcpy(color, ::color, sizeof color);
+        memcpy(piece, ::piece, sizeof piece);
+        side = ::side;
+        castle = ::castle;
+    }
+    bool same() const {
+        return !memcmp(color, ::color, sizeof color) && !memcmp(piece, ::piece, sizeof piece) &&
+               side == ::side && castle == ::castle;
+    }
+};
+
+// Every generated root move stays on the board, and making and taking it back leaves a sound
+// position and then the very position it started from.
+void expect_moves_sound(const std::string &fen) {
+    SCOPED_TRACE(fen);
+    reset_engine();
+    setup_fen(fen);
+    Snapshot before;
+    before.take();
+    for (int i = first_move[0]; i < first_move[1]; i++) {
+        int m = gen_dat[i].m;
+        ASSERT_TRUE(move_from(m) >= 0 && move_from(m) < 64 && move_to(m) >= 0 && move_to(m) < 64)
+            << "move " << i;
+        if (makemove(m)) {
+            EXPECT_TRUE(position_ok()) << "after move " << i;
+            takeback();
+        }
+        EXPECT_TRUE(position_ok()) << "after taking back move " << i;
+        ASSERT_TRUE(before.same()) << "move " << i << " was not undone";
+    }
+}
+
+namespace fs = std::filesystem;
+
+// A fresh empty working directory for the life of the object.
+class ScratchDir {
+  public:
+    ScratchDir() : home_(fs::current_path()) {
+        dir_ = fs::temp_directory_path() /
+               ("vrk-fuzzreg-" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+    }
+    ~ScratchDir() {
+        fs::current_path(home_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+  private:
+    fs::path home_, dir_;
+};
+
+// A working directory holding the data files, so that start-up finds its books and vrk.rc.
+class InDataDir : public ::testing::Test {
+  protected:
+    fs::path home;
+    void SetUp() override {
+        home = fs::current_path();
+        ASSERT_TRUE(fs::exists("data/vrk.rc")) << "tests run from the source root";
+        fs::current_path("data");
+    }
+    void TearDown() override {
+        input_use_text(nullptr);
+        fs::current_path(home);
+    }
+    static void run_xboard(const std::string &text) {
+        input_use_text(text.c_str());
+        capture_stdout([] { xboard(); });
+    }
+};
+
+std::string knight_shuffle(int times, const char *sep) {
+    std::string s;
+    for (int i = 0; i < times; i++)
+        for (const char *m : {"g1f3", "g8f6", "f3g1", "f6g8"})
+            s += std::string(m) + sep;
+    return s;
+}
+
+} // namespace
+
+TEST(FuzzRegressions, CastlingRightsWithoutKingOrRookOnItsSquare) {
+    expect_moves_sound("4k3/8/8/8/8/8/4K2r/8 w K - 0 1");     // king off e1
+    expect_moves_sound("4k3/8/8/8/8/8/3K4/R6R w KQ - 0 1");   // no king on e1
+    expect_moves_sound("4k3/8/8/8/8/8/8/4K3 w KQkq - 0 1");   // no rooks
+    expect_moves_sound("4K3/8/8/8/8/8/8/r3k2r b KQkq - 0 1"); // kings swapped
+}
+
+TEST(FuzzRegressions, PawnsSetUpOnTheirLastRank) {
+    expect_moves_sound("P3k2P/8/8/8/8/8/8/p3K2p w - - 0 1");
+    expect_moves_sound("P3k2P/8/8/8/8/8/8/p3K2p b - - 0 1");
+    expect_moves_sound("Pp2k3/8/8/8/8/8/8/4K1Pp w - - 0 1");
+}
+
+TEST(FuzzRegressions, EvaluationWithMoreThanEightPawnsASide) {
+    for (const char *fen :
+         {"4k3/8/8/8/P7/PPPPPPPP/P7/1N2K2R w - - 0 1", "1n2k2r/p7/pppppppp/p7/8/8/8/4K3 b - - 0 1",
+          "rn2k1nr/pppppppp/pppppppp/8/8/PPPPPPPP/PPPPPPPP/RN2K1NR w - - 0 1"}) {
+        SCOPED_TRACE(fen);
+        reset_engine();
+        setup_fen(fen);
+        int e = eval();
+        EXPECT_GT(e, -INF_SCORE);
+        EXPECT_LT(e, INF_SCORE);
+    }
+}
+
+TEST(FuzzRegressions, BookLineLongerThanTheMoveStackIsCut) {
+    ScratchDir scratch;
+    std::string line;
+    for (int i = 0; i < 101; i++)
+        line += "Nf3 Nf6 Ng1 Ng8 ";
+    FILE *f = fopen("lines.txt", "w");
+    ASSERT_NE(f, nullptr);
+    fprintf(f, "%s\n", line.c_str());
+    fclose(f);
+    reset_engine();
+    capture_stdout([] { makebook("lines.txt"); });
+    f = fopen("vrkpers.opn", "r");
+    ASSERT_NE(f, nullptr);
+    long written = 0;
+    for (int c; (c = fgetc(f)) != EOF && c != '\n';)
+        written++;
+    fclose(f);
+    EXPECT_LE(written, 4L * (HIST_STACK - 2));
+    EXPECT_GT(written, 0);
+}
+
+// With two kings of a colour set up, the search can leave a principal move that makemove then
+// refuses; writing it (as the EPD runner does) took back a move that was never made.
+TEST(FuzzRegressions, AlgebraicTextOfAMoveThePositionRefuses) {
+    reset_engine();
+    setup_fen("4r1k1/8/8/8/8/8/4B3/4K3 w - - 0 1"); // the bishop is pinned
+    int m = find_move("e2d3");
+    ASSERT_NE(m, 0);
+    Snapshot before;
+    before.take();
+    std::string san;
+    capture_stdout([&] { san = San(m); });
+    EXPECT_EQ(san, "Be2d3");
+    EXPECT_EQ(hply, 0);
+    EXPECT_EQ(ply, 0);
+    EXPECT_TRUE(before.same());
+    EXPECT_TRUE(position_ok());
+}
+
+TEST_F(InDataDir, ProtocolMovesBeyondTheMoveStackAreRefused) {
+    run_xboard("new\nforce\n" + knight_shuffle(101, "\n") + "quit\n");
+    EXPECT_LE(hply, HIST_STACK - 2);
+    EXPECT_TRUE(position_ok());
+}
+
+TEST_F(InDataDir, UndoNeverCrossesAnEdit) {
+    run_xboard("new\nforce\ne2e4\ne7e5\nedit\n#\nKe1\nc\nKe8\n.\nundo\nremove\nquit\n");
+    EXPECT_TRUE(position_ok());
+    int pieces = 0;
+    for (int sq = 0; sq < 64; sq++)
+        pieces += color[sq] != EMPTY;
+    EXPECT_EQ(pieces, 2);
+    EXPECT_EQ(piece[60], KING);
+    EXPECT_EQ(piece[4], KING);
+}
+
+// A search window of zero or less never converges; with it the first search ran for ever. The
+// test passes when every search returns.
+TEST(FuzzRegressions, SearchEndsWhateverTheConfiguredWindow) {
+    ScratchDir scratch;
+    int saved_mtdf = emtdf, saved_window = mtdf_window;
+    // A hang ends the test program instead of holding up the whole run.
+    static std::atomic<bool> finished{false};
+    std::thread([] {
+        for (int i = 0; i < 1200 && !finished; i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!finished) {
+            fprintf(stderr, "the search did not end\n");
+            std::_Exit(1);
+        }
+    }).detach();
+    for (const char *rc :
+         {"MTDF=1\nABWINDOW=0\n", "MTDF=1\nABWINDOW=-50\n", "MTDF=0\nABWINDOW=-20000\n"}) {
+        SCOPED_TRACE(rc);
+        FILE *f = fopen("vrk.rc", "w");
+        ASSERT_NE(f, nullptr);
+        fprintf(f, "HASH=1\nHPAWN=64\nCHECKNODES=10000\nNULLMOVE=1\n%s", rc);
+        fclose(f);
+        reset_engine();
+        capture_stdout([] { read_config(); });
+        max_depth = 3;
+        max_time = NO_TIME_LIMIT;
+        stop_depth = 1;
+        input_use_text("");
+        capture_stdout([] { think(0); });
+        input_use_text(nullptr);
+    }
+    finished = true;
+    emtdf = saved_mtdf;
+    mtdf_window = saved_window;
+}
+
+// Cache sizes of 2048 MB and more overflowed the byte count handed to the prober (an undefined
+// result that the sanitizer build reports).
+TEST(FuzzRegressions, BitbaseCacheOfTwoGigabytesOrMore) {
+    int saved_cache = egbb_cache;
+    char saved_path[255];
+    snprintf(saved_path, sizeof saved_path, "%s", egbb_path);
+    snprintf(egbb_path, 255, "%s", "/nonexistent-vrk-egbb/");
+    for (int mb : {2048, 1 << 30}) {
+        egbb_cache = mb;
+        capture_stdout([] { init_egbb(); });
+    }
+    egbb_cache = 1;
+    capture_stdout([] { init_egbb(); });
+    egbb_cache = saved_cache;
+    snprintf(egbb_path, 255, "%s", saved_path);
+}
