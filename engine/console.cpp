@@ -121,7 +121,10 @@ void new_game() {
 
 void add_opening_move(const char *coord) {
     size_t len = strlen(opening_history);
-    if (len + 4 <= 80) strncat(opening_history, coord, 4);
+    if (len + 4 <= 80) {
+        memcpy(opening_history + len, coord, 4);
+        opening_history[len + 4] = '\0';
+    }
     book_ply++;
 }
 

@@ -10,7 +10,6 @@
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
 #include <sys/timeb.h>
 #include <windows.h>
 #else
@@ -75,18 +74,6 @@ void know_stdin() {
 // Bytes per read: what the runtime's own stdin buffer takes, and safe for a console read.
 const DWORD READ_CHUNK = 4096;
 
-// Bytes read, 0 when nothing can be read without waiting, -1 at the end of input. A console or
-// a pipe is never read without waiting (bioskey peeks at it instead); a file always can be.
-long read_stdin(char *dst, size_t room, bool block) {
-    know_stdin();
-    if (!block && stdin_kind != STDIN_FILE) return 0;
-    DWORD n = 0;
-    if (!ReadFile(stdin_handle, dst, room < READ_CHUNK ? (DWORD)room : READ_CHUNK, &n, nullptr) ||
-        n == 0)
-        return -1;
-    return (long)n;
-}
-
 // Standard input is read in text mode: CR LF becomes LF. Returns the new length.
 size_t drop_cr_before_lf(char *p, size_t n) {
     size_t out = 0;
@@ -95,10 +82,19 @@ size_t drop_cr_before_lf(char *p, size_t n) {
     return out;
 }
 
-// Appends n bytes just read at in_tail; a CR left last by the previous read may pair with them.
-void take_read(size_t n) {
-    size_t from = in_tail > in_head ? in_tail - 1 : in_tail;
-    in_tail = from + drop_cr_before_lf(in_buf + from, in_tail + n - from);
+// Bytes read, 0 when nothing can be read without waiting, -1 at the end of input. A console or
+// a pipe is never read without waiting (bioskey peeks at it instead); a file always can be.
+long read_stdin(char *dst, size_t room, bool block) {
+    know_stdin();
+    if (!block && stdin_kind != STDIN_FILE) return 0;
+    DWORD n = 0, more = 0;
+    if (!ReadFile(stdin_handle, dst, room < READ_CHUNK ? (DWORD)room : READ_CHUNK, &n, nullptr) ||
+        n == 0)
+        return -1;
+    // As in the runtime's text mode, a CR that ends a read waits for the byte after it.
+    if (dst[n - 1] == '\r' && n < room && ReadFile(stdin_handle, dst + n, 1, &more, nullptr))
+        n += more;
+    return (long)drop_cr_before_lf(dst, n);
 }
 
 #else
@@ -115,8 +111,6 @@ long read_stdin(char *dst, size_t room, bool block) {
     } while (n < 0 && errno == EINTR);
     return n > 0 ? (long)n : -1;
 }
-
-void take_read(size_t n) { in_tail += n; }
 
 #endif
 
@@ -143,7 +137,7 @@ bool read_more(bool block) {
         in_eof = true;
         return false;
     }
-    take_read((size_t)n);
+    in_tail += (size_t)n;
     return true;
 }
 

@@ -4,7 +4,7 @@
 // and error together) comes out here. Input that arrives late therefore reaches the child late,
 // through a real pipe the child can peek at.
 //
-//   vrk-pipedriver [--raw] program.exe
+//   vrk-pipedriver [--raw] program.exe [arguments...]
 //
 // The child's CR LF line ends come out as LF unless --raw is given. The exit status is the
 // child's.
@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -69,6 +70,31 @@ void collect(bool raw) {
     if (held_cr) write_all(out, "\r", 1);
 }
 
+// One argument quoted for the child's command line, as its runtime splits it again: backslashes
+// count only before a quote.
+void append_quoted(std::string &line, const char *arg) {
+    line += '"';
+    size_t slashes = 0;
+    for (const char *p = arg; *p; p++) {
+        if (*p == '\\') {
+            slashes++;
+        } else {
+            if (*p == '"') line.append(slashes + 1, '\\');
+            slashes = 0;
+        }
+        line += *p;
+    }
+    line.append(slashes, '\\');
+    line += "\" ";
+}
+
+// An interface on Linux interrupts its engine with SIGINT, which wine turns into a Ctrl-C event
+// for this process. A Windows engine under a Windows interface never gets one, so neither does
+// the child: the event is taken here and dropped instead of ending the relay.
+BOOL WINAPI ignore_interrupt(DWORD) {
+    return TRUE;
+}
+
 bool make_pipe(HANDLE *read_end, HANDLE *write_end, HANDLE *ours) {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     if (!CreatePipe(read_end, write_end, &sa, 0)) return false;
@@ -80,14 +106,20 @@ bool make_pipe(HANDLE *read_end, HANDLE *write_end, HANDLE *ours) {
 
 int main(int argc, char **argv) {
     bool raw = argc > 1 && strcmp(argv[1], "--raw") == 0;
-    if (argc != 2 + (raw ? 1 : 0)) {
-        fprintf(stderr, "usage: vrk-pipedriver [--raw] program.exe\n");
+    int first = raw ? 2 : 1;
+    if (argc <= first) {
+        fprintf(stderr, "usage: vrk-pipedriver [--raw] program.exe [arguments...]\n");
         return 2;
     }
-    const char *program = argv[argc - 1];
+    const char *program = argv[first];
+    std::string cmdline;
+    for (int i = first; i < argc; i++)
+        append_quoted(cmdline, argv[i]);
 
+    SetConsoleCtrlHandler(ignore_interrupt, TRUE);
     HANDLE in_read, out_write;
-    if (!make_pipe(&in_read, &child_in, &child_in) || !make_pipe(&child_out, &out_write, &child_out)) {
+    if (!make_pipe(&in_read, &child_in, &child_in) ||
+        !make_pipe(&child_out, &out_write, &child_out)) {
         fprintf(stderr, "vrk-pipedriver: cannot create pipes (%lu)\n", GetLastError());
         return 2;
     }
@@ -99,9 +131,8 @@ int main(int argc, char **argv) {
     si.hStdOutput = out_write;
     si.hStdError = out_write;
     PROCESS_INFORMATION pi;
-    char cmdline[MAX_PATH + 3];
-    snprintf(cmdline, sizeof cmdline, "\"%s\"", program);
-    if (!CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessA(nullptr, &cmdline[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                        &pi)) {
         fprintf(stderr, "vrk-pipedriver: cannot start %s (%lu)\n", program, GetLastError());
         return 2;
     }

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
-#include <sys/stat.h>
 #include <thread>
 
 #include "bbgen.h"
@@ -34,8 +34,8 @@ bool canonical_material(int n, const int *pc, Material &m) {
 }
 
 bool file_exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
 }
 
 } // namespace
@@ -267,7 +267,8 @@ int main(int argc, char **argv) {
         return 1;
     }
     run.dir = argv[a++];
-    mkdir(run.dir.c_str(), 0755);
+    std::error_code ignored; // a folder that cannot be made shows when its files are written
+    std::filesystem::create_directories(run.dir, ignored);
     init_indices();
     init_sqatt();
     const auto start = std::chrono::steady_clock::now();

@@ -1,0 +1,112 @@
+"""vrk.exe under a Windows pipe, as an interface drives it: input that arrives while the engine
+searches stops the search at the next check (the pipe is peeked, not read), "." and empty lines
+are taken out of the pipe without stopping it, and the output has Windows line ends.
+
+Arguments: the launcher that runs vrk.exe through the pipe driver, the data folder, the build."""
+import os
+import re
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from vrk_e2e import VRK, Checks, workdir  # noqa: E402
+
+NO_BOOK = open(os.path.join(sys.argv[2], "vrk.rc")).read().replace("BOOK=1", "BOOK=0")
+c = Checks()
+
+
+class Session:
+    """The engine started through the driver; lines are sent while it runs."""
+
+    def __init__(self, *driver_args):
+        self.proc = subprocess.Popen([VRK, *driver_args], cwd=workdir(NO_BOOK),
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT)
+        self.out = b""
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self._read)
+        self.reader.start()
+
+    def _read(self):
+        for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
+            with self.lock:
+                self.out += chunk
+
+    def text(self):
+        with self.lock:
+            return self.out.decode("latin-1")
+
+    def send(self, *lines):
+        for line in lines:
+            self.proc.stdin.write(line.encode() + b"\n")
+        self.proc.stdin.flush()
+
+    def wait_for(self, pattern, timeout=30):
+        """Seconds until pattern shows in the output; None if it does not within the timeout."""
+        start = time.time()
+        while time.time() - start < timeout:
+            if re.search(pattern, self.text()):
+                return time.time() - start
+            time.sleep(0.02)
+        return None
+
+    def finish(self):
+        self.proc.stdin.close()
+        status = self.proc.wait(timeout=60)
+        self.reader.join()
+        return self.text(), status
+
+
+# Protocol: a 30-second search. Status requests and empty lines while it runs change nothing;
+# a command stops it within a check interval and is then read as usual.
+s = Session()
+s.send("xboard", "new", "easy", "post", "st 30", "go")
+c.check("the search starts", s.wait_for(r"\n1 -?\d+ \d+ \d+ 1\. ") is not None, s.text())
+for line in (".", "", ".", "."):
+    time.sleep(0.3)
+    s.send(line)
+time.sleep(1.0)
+c.check("'.' and empty lines leave the search running", "\nmove " not in s.text(), s.text())
+s.send("force")
+waited = s.wait_for(r"\nmove [a-h][1-8][a-h][1-8]")
+c.check("a command on the pipe stops the search at once", waited is not None and waited < 3,
+        f"{waited} s\n{s.text()}")
+s.send("e7e5", "quit")
+out, status = s.finish()
+c.check("quit after the interrupted search", status == 0, f"status {status}\n{out}")
+c.check("'.' and empty lines are never read as commands", "Error" not in out and
+        "Illegal" not in out, out)
+
+# Console: the line that stops the engine's search is still there to be read afterwards.
+s = Session()
+s.send("st 30", "on")
+c.check("console search starts", s.wait_for(r"ply score time nodes pv") is not None, s.text())
+time.sleep(1.0)
+s.send("d")
+waited = s.wait_for(r"Computer's move: ")
+c.check("typed-ahead input stops the console search", waited is not None and waited < 3,
+        f"{waited} s\n{s.text()}")
+c.check("and is read afterwards", s.wait_for(r"\nFEN \S+ b KQkq") is not None, s.text())
+out, status = s.finish()
+c.check("console end of input", status == 0, f"status {status}\n{out[-300:]}")
+
+# The end of input stops a search that only input could end (analysis), read through the
+# broken pipe rather than a read.
+s = Session()
+s.send("xboard", "post", "analyze")
+c.check("analysis starts", s.wait_for(r"stat01: ") is not None, s.text())
+start = time.time()
+out, status = s.finish()
+c.check("analysis ends when the pipe closes", status == 0 and time.time() - start < 5,
+        f"status {status}, {time.time() - start:.1f} s")
+
+# Standard output is in text mode: every line ends with CR LF.
+s = Session("--raw")
+s.send("d", "bye")
+out, status = s.finish()
+c.check("CR LF line ends", out.count("\r\n") > 10 and re.search(r"[^\r]\n", out) is None,
+        repr(out[:300]))
+
+c.done()
