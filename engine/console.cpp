@@ -372,6 +372,9 @@ Next cmd_undo() {
 }
 Next cmd_new() {
     computer_side = EMPTY;
+    // A ponder hit of the last game must not let the first search of this one continue it.
+    anticipedmove = 0;
+    stop_depth = 1;
     init();
     gen();
     return Next::Continue;

@@ -9,6 +9,7 @@
 
 #include "board.h"
 #include "console.h"
+#include "data.h"
 #include "defs.h"
 #include "game.h"
 #include "hash.h"
@@ -36,6 +37,9 @@ struct Session {
 };
 
 enum Flow { CONTINUE, QUIT };
+
+// Moves made before the last edit belong to another board: they are never taken back.
+int edit_hply = 0;
 
 // Reads one line into buf (LINE_CAP bytes, line end kept when it fits). The interface never
 // sends lines this long, so the rest of a longer line is read and dropped: it could otherwise
@@ -101,7 +105,7 @@ void engine_turn() {
 
     think(post);
     last_values[hply % 3] = last_score;
-    if (pv[0][0] == 0) {
+    if (pv[0][0] == 0 || hply >= HIST_STACK - 2) { // no move, or the move stack is full
         computer_side = EMPTY;
         printf("No Move in PV!\n");
         print_result();
@@ -134,7 +138,7 @@ void receive_move(const char *line) {
         return;
     }
     int m = i >= 0 ? gen_dat[i].m : 0;
-    if (i == -1 || !makemove(m)) {
+    if (i == -1 || hply >= HIST_STACK - 2 || !makemove(m)) { // a full stack takes no more
         printf("Illegal move.\n\n");
         fflush(stdout);
         return;
@@ -186,6 +190,8 @@ void edit_line(const char *line, EditState &st) {
         st.last_piece = p;
     int sq = edit_square(line + 1);
     if (p == -1 || sq < 0) return;
+    // No pawn stands on the first or the last rank: the generator steps off the board from there.
+    if (p == PAWN && (row_of(sq) == 0 || row_of(sq) == 7)) return;
     color[sq] = p == EMPTY ? EMPTY : st.colour;
     piece[sq] = p;
 }
@@ -195,6 +201,7 @@ void edit_line(const char *line, EditState &st) {
 void finish_edit() {
     castle = 0;
     ep = -1;
+    edit_hply = hply;
     for (int sq = 0; sq < 64; ++sq)
         if (piece[sq] == KING) king_position[color[sq]] = sq;
     if (hashing) {
@@ -210,7 +217,12 @@ Flow cmd_nothing(const char *, Session &) { return CONTINUE; }
 
 Flow cmd_new(const char *, Session &) {
     init();
+    edit_hply = 0;
     gen();
+    // The game before may have ended on a ponder hit; its search must not be continued here
+    // (its principal variation belongs to another position).
+    anticipedmove = 0;
+    stop_depth = 1;
     tply = 0;
     computer_side = DARK;
     opening_phase = 1;
@@ -230,6 +242,7 @@ void set_side_to_move(int s) {
     xside = s ^ 1;
     ply = 0;
     hply = 0;
+    edit_hply = 0;
     gen();
     print_result();
     computer_side = s ^ 1;
@@ -288,6 +301,7 @@ Flow cmd_analyze(const char *, Session &) {
     max_time = NO_TIME_LIMIT;
     ply = 0;
     hply = 0;
+    edit_hply = 0;
     gen();
     analyzing = 1;
     analyse();
@@ -305,7 +319,7 @@ Flow cmd_hint(const char *, Session &) {
 
 // Takes back n moves when the game has that many.
 bool take_back(int n) {
-    if (hply < n) return false;
+    if (hply - edit_hply < n) return false;
     for (int k = 0; k < n; ++k) takeback();
     regenerate();
     return true;
@@ -391,6 +405,7 @@ void xboard() {
     signal(SIGINT, SIG_IGN);
     printf("\n");
     init();
+    edit_hply = 0;
     hashing = mb_hash > 0;
     printf("\033[H\033[J");
     gen();

@@ -1,0 +1,43 @@
+"""Smoke test under the real xboard program: two short games (one with each colour) against
+Fairy-Max through scripts/match, headless under Xvfb. Every game must end over the board or by
+xboard's move-count adjudication: no illegal move, time forfeit, false claim or crash of ours.
+Skipped when xboard, Xvfb or Fairy-Max is not installed."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from vrk_e2e import DATA, VRK, Checks  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+NEEDED = {"xboard": "xboard", "Xvfb": "xvfb", "fairymax": "fairymax"}
+
+missing = [pkg for prog, pkg in NEEDED.items()
+           if not (shutil.which(prog) or os.path.exists(os.path.join("/usr/games", prog)))]
+if missing:
+    print(f"skipped: not installed: {' '.join(missing)} "
+          f"(apt-get install --no-install-recommends {' '.join(missing)})")
+    sys.exit(0)
+
+checks = Checks()
+out_dir = tempfile.mkdtemp(prefix="vrk-gui-")
+# 40 moves a minute: 1.4 s a move at the start, far from the clock's limits.
+p = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "match"), "-n", "2",
+                    "--tc", "40/1", "--max-moves", "12", "--opponent", "fairymax",
+                    "--ponder", "on", "--vrk", VRK, "--data", DATA, "--out", out_dir],
+                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=540)
+report = p.stdout.decode("latin-1")
+print(report)
+
+checks.check("match ran", p.returncode == 0, report)
+checks.contains("two games were played", report, "games 2:")
+checks.contains("no game lost by illegal move, time, false claim or crash", report,
+                "vrk lost by illegal move 0, time forfeit 0, false claim 0, crash 0")
+pgn = "".join(open(os.path.join(out_dir, f), encoding="latin-1").read()
+              for f in sorted(os.listdir(out_dir)) if f.endswith(".pgn"))
+checks.check("both colours played", re.search(r'\[White "vrk"\]', pgn) is not None
+             and re.search(r'\[Black "vrk"\]', pgn) is not None, pgn)
+checks.done()
