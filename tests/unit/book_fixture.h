@@ -45,7 +45,7 @@ class ScratchDir {
 inline void write_bytes(const std::string &name, const Bytes &bytes) {
     FILE *f = fopen(name.c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
 }
 
