@@ -179,7 +179,7 @@ static void engine_turn() {
     } else if (!anticipedmove) {
         stop_depth = 1;
     }
-    think(1);
+    think_for_move(1);
     unsigned t = get_ms();
     if (!pv[0][0] || hply >= HIST_STACK - 2) { // no move, or the move stack is full
         print_result();

@@ -58,6 +58,18 @@ int find_ponder_move(const char *text) {
     return -1;
 }
 
+// The first legal move of the root position, 0 when there is none.
+int first_legal_move() {
+    ply = 0;
+    gen();
+    for (int k = first_move[0]; k < first_move[1]; k++) {
+        if (!makemove(gen_dat[k].m)) continue;
+        takeback();
+        return gen_dat[k].m;
+    }
+    return 0;
+}
+
 } // namespace
 
 double allocate_time(double own_seconds, double opponent_seconds, int mps, int base,
@@ -122,4 +134,22 @@ int resign() {
     for (int v : last_values)
         if (v >= resign_value) return 0;
     return 1;
+}
+
+// The engine's search for the move it is about to play. Aged entries outlive a reset of the
+// table, so a search can answer every depth it completes from the table at the root and then
+// run out of time in the first depth it really searches, before any root move improved: it
+// leaves no move although the position has one. Rather than stop playing, the engine searches
+// once more from scratch without the table and, should even that be cut short, plays its
+// first legal move.
+void think_for_move(int mode) {
+    think(mode);
+    if (pv[0][0] || !first_legal_move()) return;
+    int saved_hashing = hashing;
+    hashing = 0;
+    anticipedmove = 0;
+    stop_depth = 1;
+    think(mode);
+    hashing = saved_hashing;
+    if (!pv[0][0]) pv[0][0] = first_legal_move();
 }

@@ -103,7 +103,7 @@ void engine_turn() {
         stop_depth = 1;
     printf("Anticiped move %s\n", anti_move);
 
-    think(post);
+    think_for_move(post);
     last_values[hply % 3] = last_score;
     if (pv[0][0] == 0 || hply >= HIST_STACK - 2) { // no move, or the move stack is full
         computer_side = EMPTY;
