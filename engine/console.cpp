@@ -44,7 +44,7 @@ int hashing = 1;
 int computer_side = EMPTY;
 int pondering = 1;
 unsigned max_time = NO_TIME_LIMIT;
-unsigned max_depth = 40;
+unsigned max_depth = DEFAULT_MAX_DEPTH;
 int stop_depth = 1;
 unsigned start_time;
 char last_move[8];
@@ -243,7 +243,7 @@ Next cmd_st() {
     int n;
     if (input_int(&n) == 1) max_time = (unsigned)n;
     max_time *= 1000;
-    max_depth = 40;
+    max_depth = DEFAULT_MAX_DEPTH;
     return Next::Continue;
 }
 Next cmd_sd() {
@@ -506,7 +506,7 @@ int console_main() {
     }
     computer_side = EMPTY;
     max_time = NO_TIME_LIMIT;
-    max_depth = 40;
+    max_depth = DEFAULT_MAX_DEPTH;
     for (;;) {
         if (side != computer_side) {
             if (user_turn() == Next::Exit) break;

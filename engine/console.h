@@ -27,6 +27,7 @@ extern int computer_side;
 extern int pondering;
 extern unsigned max_time;
 extern unsigned max_depth;
+constexpr unsigned DEFAULT_MAX_DEPTH = 40; // no depth limit of the user's own
 extern int stop_depth;
 extern unsigned start_time;
 extern char last_move[8];

@@ -143,13 +143,18 @@ int resign() {
 // once more from scratch without the table and, should even that be cut short, plays its
 // first legal move.
 void think_for_move(int mode) {
+    // Without a time or depth limit only input ends the search, as in pondering: once input
+    // has ended, nothing could.
+    stop_on_input_end = max_time == NO_TIME_LIMIT && max_depth >= DEFAULT_MAX_DEPTH;
     think(mode);
-    if (pv[0][0] || !first_legal_move()) return;
-    int saved_hashing = hashing;
-    hashing = 0;
-    anticipedmove = 0;
-    stop_depth = 1;
-    think(mode);
-    hashing = saved_hashing;
-    if (!pv[0][0]) pv[0][0] = first_legal_move();
+    if (!pv[0][0] && first_legal_move()) {
+        int saved_hashing = hashing;
+        hashing = 0;
+        anticipedmove = 0;
+        stop_depth = 1;
+        think(mode);
+        hashing = saved_hashing;
+        if (!pv[0][0]) pv[0][0] = first_legal_move();
+    }
+    stop_on_input_end = 0;
 }

@@ -7,6 +7,7 @@
 #include "board.h"
 #include "console.h"
 #include "defs.h"
+#include "platform.h"
 #include "search.h"
 
 FILE *learn_file;
@@ -44,24 +45,31 @@ void open_learn() {
     printf("Learn file => %s open (%d entries)\n", LEARN_NAME, learn_size);
 }
 
-// Writes a new file of n empty records.
+// Writes a new file of n empty records; "Done!" only once all of it has reached the disk.
 void write_empty_file(int n) {
     FILE *f = fopen(LEARN_NAME, "wb");
-    if (!f) return;
-    static const unsigned char zero[RECORD_SIZE] = {};
-    for (int i = 0; i < n; i++)
-        fwrite(zero, 1, RECORD_SIZE, f);
-    fclose(f);
+    if (f) {
+        static const unsigned char zero[RECORD_SIZE] = {};
+        for (int i = 0; i < n; i++)
+            fwrite(zero, 1, RECORD_SIZE, f);
+        if (close_written(f)) {
+            printf("Done!\n");
+            return;
+        }
+    }
+    printf("Cannot write learn file %s !!\n", LEARN_NAME);
 }
 
 long record_offset() {
     return (long)RECORD_SIZE * (long)(hash % (uint32_t)learn_size);
 }
 
+// A record the file no longer holds (it has shrunk since it was opened) reads as empty, so that
+// the next result is written there again rather than lost.
 bool read_record(LearnRecord *r) {
-    unsigned char b[RECORD_SIZE];
+    unsigned char b[RECORD_SIZE] = {};
     if (fseek(learn_file, record_offset(), SEEK_SET) != 0) return false;
-    if (fread(b, 1, RECORD_SIZE, learn_file) != RECORD_SIZE) return false;
+    if (fread(b, 1, RECORD_SIZE, learn_file) < RECORD_SIZE) clearerr(learn_file);
     r->key = (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
     r->from = b[4];
     r->to = b[5];
@@ -107,7 +115,6 @@ void create_learn_file(int n) {
     printf("Creating Learn File for %d entries...", n);
     if (learn_file) close_file();
     write_empty_file(n);
-    printf("Done!\n");
 }
 
 void clear_learn_file() {
@@ -115,7 +122,6 @@ void clear_learn_file() {
     if (learn_file) close_file();
     printf("Cleaning Learn File for %d entries...", learn_size);
     write_empty_file(learn_size);
-    printf("Done!\n");
     open_learn();
 }
 

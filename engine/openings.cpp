@@ -11,6 +11,7 @@
 #include "book.h"
 #include "console.h"
 #include "notation.h"
+#include "platform.h"
 
 namespace {
 
@@ -229,5 +230,5 @@ void makebook(const char *path) {
     }
     printf("\nStats: %d variations, %d variations killees\n", variations, cut);
     fclose(in);
-    fclose(out);
+    if (!close_written(out)) printf("Cannot write %s\n", PERSONAL_BOOK);
 }

@@ -1,5 +1,6 @@
-// The operating-system layer: clock, buffered standard input with a non-blocking poll, and the
-// runtime generator whose sequence after a seed must be the same on every machine.
+// The operating-system layer: clock, buffered standard input with a non-blocking poll, the check
+// that a written file reached the disk, and the runtime generator whose sequence after a seed
+// must be the same on every machine.
 #include "platform.h"
 
 #include <cerrno>
@@ -290,6 +291,14 @@ bool input_line(char *buf, size_t cap) {
     }
     buf[n] = '\0';
     return n > 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files written by the engine.
+
+bool close_written(FILE *f) {
+    bool failed = ferror(f) != 0;
+    return fclose(f) == 0 && !failed;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,9 +1,10 @@
 // What the engine needs of the operating system: a millisecond clock, standard input read through
-// one buffer with a non-blocking poll, and the runtime's pseudo-random generator reproduced
-// exactly (defined in platform.cpp).
+// one buffer with a non-blocking poll, the check that a written file reached the disk, and the
+// runtime's pseudo-random generator reproduced exactly (defined in platform.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // Calendar time in milliseconds, truncated to 32 bits.
 uint32_t get_ms();
@@ -31,6 +32,10 @@ bool input_ended();
 
 // Tests: reads input from the given text instead of standard input (nullptr restores stdin).
 void input_use_text(const char *text);
+
+// Closes a file that was written; false when any write to it failed. Output is buffered, so a
+// full disk may show only here, when the last of it is flushed.
+bool close_written(FILE *f);
 
 // The runtime generator: state = state * 214013 + 2531011, result (state >> 16) & 0x7FFF.
 void rt_srand(unsigned seed);

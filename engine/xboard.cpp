@@ -261,7 +261,7 @@ Flow cmd_black(const char *, Session &) {
 Flow cmd_st(const char *line, Session &s) {
     sscanf(line, "st %d", &s.st_seconds);
     max_time = (unsigned)s.st_seconds * 1000;
-    max_depth = 40;
+    max_depth = DEFAULT_MAX_DEPTH;
     return CONTINUE;
 }
 
