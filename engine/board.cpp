@@ -3,9 +3,13 @@
 #include "board.h"
 
 #include <cassert>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "console.h"
 #include "data.h"
+#include "hash.h"
 #include "keys.h"
 
 int color[64];
@@ -62,9 +66,53 @@ void sanitize_setup() {
 // ---------------------------------------------------------------------------------------------
 // Generation
 
+namespace {
+
+// Squares seen from each square: along the eight lines, nearest first, in the order of
+// offset[QUEEN]; and the knight's targets in the order of offset[KNIGHT]. Walking these lists
+// visits the squares the mailbox steps would, without the frame lookups.
+struct StepTables {
+    int8_t line[64][8][7];
+    uint8_t line_len[64][8];
+    int8_t knight[64][8];
+    uint8_t knight_len[64];
+    uint8_t dir[6][8]; // line index of offset[p][j] for the line pieces
+    StepTables() {
+        for (int sq = 0; sq < 64; sq++) {
+            knight_len[sq] = 0;
+            for (int j = 0; j < offsets[KNIGHT]; j++) {
+                int n = mailbox[mailbox64[sq] + offset[KNIGHT][j]];
+                if (n != -1) knight[sq][knight_len[sq]++] = (int8_t)n;
+            }
+            for (int d = 0; d < 8; d++) {
+                line_len[sq][d] = 0;
+                for (int n = mailbox[mailbox64[sq] + offset[QUEEN][d]]; n != -1;
+                     n = mailbox[mailbox64[n] + offset[QUEEN][d]])
+                    line[sq][d][line_len[sq][d]++] = (int8_t)n;
+            }
+        }
+        for (int p = BISHOP; p <= KING; p++)
+            for (int j = 0; j < offsets[p]; j++)
+                for (int d = 0; d < 8; d++)
+                    if (offset[QUEEN][d] == offset[p][j]) dir[p][j] = (uint8_t)d;
+    }
+};
+const StepTables steps;
+
+// The piece that attacks along each line besides the queen (diagonals at -11, -9, 9, 11).
+const int line_attacker[8] = {BISHOP, ROOK, BISHOP, ROOK, ROOK, BISHOP, ROOK, BISHOP};
+
+inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
+
+// Most history counts are zero, and the division is the costly part of scoring a quiet move.
+inline int quiet_score(int from, int to) {
+    const int h = history[from][to];
+    return h ? h * 100 / (bf_history[from][to] + 1) : 0;
+}
+
 // Promotions first (knight to queen), then captures by most valuable victim and least valuable
 // attacker, then quiet moves by their history ratio.
-void gen_push(int from, int to, int bits) {
+inline void gen_push(int from, int to, int bits) {
     int &top = first_move[ply + 1];
     if (top > GEN_STACK - 4) return; // only absurd set-up positions fill the stack
     if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
@@ -76,27 +124,33 @@ void gen_push(int from, int to, int bits) {
         return;
     }
     gen_dat[top].m = make_move_word(from, to, 0, bits);
-    gen_dat[top].score = color[to] != EMPTY
-                             ? 1000000 + 10 * piece[to] - piece[from]
-                             : history[from][to] * 100 / (bf_history[from][to] + 1);
+    gen_dat[top].score =
+        color[to] != EMPTY ? 1000000 + 10 * piece[to] - piece[from] : quiet_score(from, to);
     top++;
 }
 
-namespace {
-
-inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
+// A move to n unless an own piece stands there; returns whether n was empty.
+inline bool gen_target(int sq, int n, bool quiet) {
+    if (color[n] == EMPTY) {
+        if (quiet) gen_push(sq, n, 0);
+        return true;
+    }
+    if (color[n] == xside) gen_push(sq, n, FLAG_CAPTURE);
+    return false;
+}
 
 // The moves of a piece other than a pawn; quiet moves only when `quiet` is set.
 void gen_piece(int sq, int p, bool quiet) {
+    if (p == KNIGHT) {
+        for (int k = 0; k < steps.knight_len[sq]; k++)
+            gen_target(sq, steps.knight[sq][k], quiet);
+        return;
+    }
     for (int j = 0; j < offsets[p]; j++) {
-        for (int n = step(sq, offset[p][j]); n != -1; n = step(n, offset[p][j])) {
-            if (color[n] != EMPTY) {
-                if (color[n] == xside) gen_push(sq, n, FLAG_CAPTURE);
-                break;
-            }
-            if (quiet) gen_push(sq, n, 0);
-            if (!slide[p]) break;
-        }
+        const int d = steps.dir[p][j];
+        const int len = slide[p] ? steps.line_len[sq][d] : steps.line_len[sq][d] != 0;
+        for (int k = 0; k < len; k++)
+            if (!gen_target(sq, steps.line[sq][d][k], quiet)) break;
     }
 }
 
@@ -130,8 +184,8 @@ void gen_en_passant() {
 
 void gen_all(bool quiet) {
     first_move[ply + 1] = first_move[ply];
-    for (int sq = 0; sq < 64; sq++) {
-        if (color[sq] != side) continue;
+    for (uint64_t own = squares_of(side); own; own &= own - 1) {
+        const int sq = __builtin_ctzll(own);
         if (piece[sq] == PAWN)
             gen_pawn(sq, quiet);
         else
@@ -152,6 +206,27 @@ void gen_all(bool quiet) {
 
 } // namespace
 
+uint64_t squares_of(int c) {
+#ifdef __SSE2__
+    // Sixteen squares per round: compare, narrow the 32-bit results to bytes, take their signs.
+    const __m128i want = _mm_set1_epi32(c);
+    uint64_t set = 0;
+    for (int i = 0; i < 64; i += 16) {
+        const __m128i *v = reinterpret_cast<const __m128i *>(color + i);
+        __m128i a = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(v), want),
+                                    _mm_cmpeq_epi32(_mm_loadu_si128(v + 1), want));
+        __m128i b = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(v + 2), want),
+                                    _mm_cmpeq_epi32(_mm_loadu_si128(v + 3), want));
+        set |= (uint64_t)(uint16_t)_mm_movemask_epi8(_mm_packs_epi16(a, b)) << i;
+    }
+    return set;
+#else
+    uint64_t set = 0;
+    for (int sq = 0; sq < 64; sq++) set |= (uint64_t)(color[sq] == c) << sq;
+    return set;
+#endif
+}
+
 void gen() { gen_all(true); }
 void gen_caps() { gen_all(false); }
 
@@ -166,23 +241,21 @@ int newattack(int sq, int s) {
         if (sq >= 7 && file_of(sq) != 7 && color[sq - 7] == DARK && piece[sq - 7] == PAWN) return 1;
         if (sq >= 9 && file_of(sq) != 0 && color[sq - 9] == DARK && piece[sq - 9] == PAWN) return 1;
     }
-    // Sliders: orthogonal rays find rooks and queens, diagonal rays bishops and queens.
-    static const int slider[2] = {ROOK, BISHOP};
-    for (int row = 0; row < 2; row++) {
-        for (int j = 0; j < offsetsoptim[row]; j++) {
-            int d = offsetoptim[row][j];
-            for (int n = step(sq, d); n != -1; n = step(n, d)) {
-                if (color[n] == EMPTY) continue;
-                if (color[n] == s && (piece[n] == slider[row] || piece[n] == QUEEN)) return 1;
-                break;
-            }
-        }
+    for (int k = 0; k < steps.knight_len[sq]; k++) {
+        const int n = steps.knight[sq][k];
+        if (color[n] == s && piece[n] == KNIGHT) return 1;
     }
-    static const int leaper[2] = {KNIGHT, KING};
-    for (int row = 2; row < 4; row++) {
-        for (int j = 0; j < offsetsoptim[row]; j++) {
-            int n = step(sq, offsetoptim[row][j]);
-            if (n != -1 && color[n] == s && piece[n] == leaper[row - 2]) return 1;
+    // Along each line the first piece met attacks if it is the line's slider, the queen, or
+    // (next door) the king.
+    for (int d = 0; d < 8; d++) {
+        const int8_t *line = steps.line[sq][d];
+        for (int k = 0; k < steps.line_len[sq][d]; k++) {
+            const int n = line[k];
+            if (color[n] == EMPTY) continue;
+            const int p = piece[n];
+            if (color[n] == s && (p == line_attacker[d] || p == QUEEN || (k == 0 && p == KING)))
+                return 1;
+            break;
         }
     }
     return 0;
@@ -264,6 +337,7 @@ int makemove(int m) {
         side ^= 1;
         xside ^= 1;
         hashcode ^= null_key();
+        HashPrefetch(hashcode);
         return 1;
     }
 
@@ -274,7 +348,7 @@ int makemove(int m) {
         for (int i = 0; i < r->n_empty; i++)
             if (color[r->empty[i]] != EMPTY) return 0;
         for (int sq : r->safe)
-            if (attack(sq, xside)) return 0;
+            if (newattack(sq, xside)) return 0;
         key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
         set_square(r->rook_to, side, ROOK);
         set_square(r->rook_from, EMPTY, EMPTY);
@@ -311,6 +385,7 @@ int makemove(int m) {
     side ^= 1;
     xside ^= 1;
     hashcode = key ^ side_key();
+    HashPrefetch(hashcode);
 
     if (newattack(king_position[xside], side)) {
         takeback();

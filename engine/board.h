@@ -32,7 +32,8 @@ extern int cnt_nm;
 
 void gen();
 void gen_caps();
-void gen_push(int from, int to, int bits);
+// The squares whose color[] is c (LIGHT, DARK or EMPTY), bit sq for square sq.
+uint64_t squares_of(int c);
 
 int makemove(int m);
 void takeback();

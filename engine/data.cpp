@@ -41,15 +41,6 @@ const int offset[6][8] = {
     {-11, -10, -9, -1, 1, 9, 10, 11},
 };
 
-// Step sets of the attack test: orthogonal, diagonal, knight, king.
-const int offsetsoptim[4] = {4, 4, 8, 8};
-const int offsetoptim[4][8] = {
-    {10, -10, -1, 1, 0, 0, 0, 0},
-    {11, -11, 9, -9, 0, 0, 0, 0},
-    {8, -8, 12, -12, 19, -19, 21, -21},
-    {10, -10, -1, 1, 11, -11, 9, -9},
-};
-
 // Rights kept when a move touches a square: a king or rook leaving home, or a rook taken there.
 const int castle_mask[64] = {
      7, 15, 15, 15,  3, 15, 15, 11,

@@ -6,8 +6,6 @@ extern const int mailbox64[64];
 extern const int slide[6];
 extern const int offsets[6];
 extern const int offset[6][8];
-extern const int offsetsoptim[4];
-extern const int offsetoptim[4][8];
 extern const int castle_mask[64];
 extern const char piece_char[7];
 extern const int init_color[64];

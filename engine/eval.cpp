@@ -219,10 +219,9 @@ void count_material(PieceLists &l) {
     for (int c = 0; c < 2; ++c)
         for (int p = PAWN; p <= KING; ++p)
             l.count[c][p] = 0;
-    for (int sq = 0; sq < 64; ++sq) {
-        const int c = color[sq];
-        if (c == EMPTY) continue;
-        const int p = piece[sq];
+    for (uint64_t occupied = ~squares_of(EMPTY); occupied; occupied &= occupied - 1) {
+        const int sq = __builtin_ctzll(occupied);
+        const int c = color[sq], p = piece[sq];
         l.sq[c][p][l.count[c][p]++] = sq;
     }
 
@@ -242,11 +241,13 @@ void count_material(PieceLists &l) {
             pawn_rank[c][i] = no_pawn_row[c];
             rook_rank[c][i] = 0;
         }
-        // The rearmost pawn of a file: LIGHT's largest row, DARK's smallest.
+        // The rearmost pawn of a file: LIGHT's largest row, DARK's smallest. The list runs in
+        // board order, so the last pawn written on a file is LIGHT's rearmost going forwards
+        // and DARK's going backwards.
+        const int *pawns = l.sq[c][PAWN];
         for (int i = 0; i < count[PAWN]; ++i) {
-            const int sq = l.sq[c][PAWN][i];
-            int &rank = pawn_rank[c][(sq & 7) + 1];
-            if (c == LIGHT ? (sq >> 3) > rank : (sq >> 3) < rank) rank = sq >> 3;
+            const int sq = pawns[c == LIGHT ? i : count[PAWN] - 1 - i];
+            pawn_rank[c][(sq & 7) + 1] = sq >> 3;
             key ^= zobrist(sq, c, PAWN);
         }
         // Of several rooks on a file, the last in board order (the largest row) is kept.

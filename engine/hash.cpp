@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include "console.h"
 
@@ -12,19 +15,36 @@ HashEntry *HashTable = nullptr;
 HashPawnEntry *HashPawnTable = nullptr;
 uint32_t NUM_HASH_ENTRIES = 0;
 uint32_t NUM_HASH_PAWN_ENTRIES = 0;
+uint64_t hash_mask = 0, hash_pawn_mask = 0;
 
 constexpr int MAX_HASH_MB = 2047;
 constexpr int DEFAULT_PAWN_KB = 256;
 
 namespace {
 
+// Each probe lands on a random page of a table far larger than the caches: on Linux a table of a
+// megabyte or more is asked for in huge pages, which spares most of the address-translation
+// misses.
+void *table_memory(size_t bytes) {
+#ifdef __linux__
+    constexpr size_t HUGE_PAGE = (size_t)2 << 20;
+    if (bytes >= HUGE_PAGE / 2) {
+        const size_t rounded = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+        void *p = aligned_alloc(HUGE_PAGE, rounded);
+        if (p) madvise(p, rounded, MADV_HUGEPAGE);
+        return p;
+    }
+#endif
+    return malloc(bytes);
+}
+
 // Allocates n zeroed entries, halving n while the system refuses; the table must exist.
 template <typename T> T *allocate(uint32_t &n) {
     T *t = nullptr;
-    while (n > 1 && !(t = static_cast<T *>(calloc(n, sizeof(T))))) n /= 2;
+    while (n > 1 && !(t = static_cast<T *>(table_memory((size_t)n * sizeof(T))))) n /= 2;
     if (!t) {
         n = 1;
-        t = static_cast<T *>(calloc(1, sizeof(T)));
+        t = static_cast<T *>(table_memory(sizeof(T)));
     }
     if (!t) {
         perror("memory failure");
@@ -35,6 +55,8 @@ template <typename T> T *allocate(uint32_t &n) {
     memset(static_cast<void *>(t), 0, (size_t)n * sizeof(T));
     return t;
 }
+
+uint64_t mask_of(uint32_t n) { return (n & (n - 1)) == 0 ? n - 1 : 0; }
 
 template <typename T> void set_status(T *t, uint32_t n, uint8_t from, uint8_t to) {
     for (uint32_t i = 0; i < n; i++)
@@ -55,6 +77,7 @@ void HashInit() {
     free(HashTable);
     NUM_HASH_ENTRIES = (uint32_t)mb_hash * 65536u;
     HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
+    hash_mask = mask_of(NUM_HASH_ENTRIES);
     printf("%d ko for HASH (%d entries)\n", mb_hash * 1024, (int)NUM_HASH_ENTRIES);
 }
 
@@ -64,11 +87,12 @@ void HashPawnInit() {
     free(HashPawnTable);
     NUM_HASH_PAWN_ENTRIES = (uint32_t)kb_hash_pawn * 64u;
     HashPawnTable = allocate<HashPawnEntry>(NUM_HASH_PAWN_ENTRIES);
+    hash_pawn_mask = mask_of(NUM_HASH_PAWN_ENTRIES);
     printf("%d ko for PAWN HASH (%d entries)\n", kb_hash_pawn, (int)NUM_HASH_PAWN_ENTRIES);
 }
 
 HashEntry *HashFind(uint64_t key) {
-    HashEntry *e = &HashTable[key % NUM_HASH_ENTRIES];
+    HashEntry *e = &HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)];
     if (e->status == SLOT_EMPTY || e->key != key) return nullptr;
     e->status = SLOT_CURRENT;
     return e;
@@ -77,7 +101,7 @@ HashEntry *HashFind(uint64_t key) {
 // The same position is always overwritten; another position's current entry only by a search at
 // least as deep; empty and aged slots always.
 int HashInsert(uint64_t key, int score, int move, int depth, int type) {
-    HashEntry *e = &HashTable[key % NUM_HASH_ENTRIES];
+    HashEntry *e = &HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)];
     if (e->key != key && e->status == SLOT_CURRENT && e->depth > (uint8_t)depth) return 0;
     e->key = key;
     e->score = (int16_t)score;
@@ -89,7 +113,7 @@ int HashInsert(uint64_t key, int score, int move, int depth, int type) {
 }
 
 HashPawnEntry *HashPawnFind(uint64_t key) {
-    HashPawnEntry *e = &HashPawnTable[key % NUM_HASH_PAWN_ENTRIES];
+    HashPawnEntry *e = &HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)];
     if (e->status == SLOT_EMPTY || e->key != key) return nullptr;
     e->status = SLOT_CURRENT;
     return e;
@@ -97,7 +121,7 @@ HashPawnEntry *HashPawnFind(uint64_t key) {
 
 // A current entry of another pawn structure is never displaced.
 int HashPawnInsert(uint64_t key, int score) {
-    HashPawnEntry *e = &HashPawnTable[key % NUM_HASH_PAWN_ENTRIES];
+    HashPawnEntry *e = &HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)];
     if (e->key != key && e->status == SLOT_CURRENT) return 0;
     e->key = key;
     e->score = (int16_t)score;

@@ -24,6 +24,20 @@ extern HashEntry *HashTable;
 extern HashPawnEntry *HashPawnTable;
 extern uint32_t NUM_HASH_ENTRIES;
 extern uint32_t NUM_HASH_PAWN_ENTRIES;
+// Size - 1 when the size is a power of two (the usual case), else 0: the slot is then found by a
+// mask instead of a 64-bit division on every probe.
+extern uint64_t hash_mask, hash_pawn_mask;
+
+inline uint32_t hash_slot(uint64_t key, uint64_t mask, uint32_t n) {
+    return (uint32_t)(mask ? key & mask : key % n);
+}
+
+// Starts loading the slot of a position about to be probed: the table is far larger than the
+// caches, and the move's legality test can run meanwhile.
+inline void HashPrefetch(uint64_t key) {
+    if (NUM_HASH_ENTRIES)
+        __builtin_prefetch(&HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)]);
+}
 
 void HashInit();
 void HashPawnInit();

@@ -379,9 +379,12 @@ void killer_marks() {
 }
 
 void select_move(int i, int hash_move) {
+    // The hash move key holds from and to in the opposite byte order of the move word.
+    const int wanted = ((hash_move & 0xFF) << 8) | ((hash_move >> 8) & 0xFF);
+    const int last = first_move[ply + 1];
     int pick = i, top = -1;
-    for (int j = i; j < first_move[ply + 1]; j++) {
-        if (hash_move_key(gen_dat[j].m) == hash_move) {
+    for (int j = i; j < last; j++) {
+        if ((gen_dat[j].m & 0xFFFF) == wanted) {
             pick = j;
             break;
         }

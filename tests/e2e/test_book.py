@@ -1,5 +1,5 @@
-"""The books against the real binary: obligatory files, book moves at the console and under the
-protocol, the makebook command."""
+"""The books against the real binary: obligatory files, book moves at the console (under the
+protocol: test_xboard), the makebook command."""
 import os
 
 from vrk_e2e import DATA_FILES, Checks, run, workdir
@@ -39,10 +39,6 @@ c.check("console: two book moves", out.count("Opening phase: Book move: ") == 2,
 out, _, _ = run("a2a3\nh7h6\nsd 1\non\nbye\n", rc=False)
 c.contains("console: out of book", out, "Opening move found:\n")
 c.check("console: no book move", "Opening phase: Book move" not in out, out)
-
-# The protocol: the engine plays Black after new; go makes it play White from the book.
-out, _, _ = run("xboard\nnew\ngo\nquit\n", rc=False)
-c.contains("xboard: book move", out, "Opening move found:E2E4\n Book move\nmove e2e4\n")
 
 # makebook writes vrkpers.opn in the working directory and reports its counts.
 d = workdir(rc=False, files={"lines.txt": "e4 e5 Nf3 Nc6 \nd4 d5 c4 Qh4# \n"})

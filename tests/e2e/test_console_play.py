@@ -31,7 +31,7 @@ out, status = s.close()
 c.check("exit", status == 0, out[-300:])
 c.contains("ponder bookkeeping", out, "0>vrk# Lm=|Am=4444\nply score time nodes pv\n")
 c.check("thinking lines", re.search(r"\n1 -?\d+ \d+ \d+ 1\. [a-h][1-8][a-h][1-8]", out) is not None, out[-1500:])
-c.check("computer's move", re.search(r"Computer's move: \S+ \(([a-h][1-8]){2}\w?\) \[ *[0-9.]+ n/s\]\n", out)
+c.check("computer's move", re.search(r"Computer's move: \S+ \(([a-h][1-8]){2}\w?\) \[( *[0-9.]+ n/s| *\d+ n)\]\n", out)
         is not None, out[-1500:])
 c.check("statistics line", re.search(r"\nNODES=\d+\|HASH_HIT=\d+\|HASH_PAWN_HIT=\d+\|NULL_MOVE CUT=\d+\|"
                                       r"KILLER_CUT=\d+\|LMR CUT=\d+\|EVAL=-?\d+\n", out) is not None, out[-800:])

@@ -1,10 +1,12 @@
 """Runs the real engine binary in a fresh working directory and returns what it printed."""
 import os
 import re
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 VRK, DATA, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
 DATA_FILES = ("random1.bin", "random2.bin", "tourbook.bin", "mainbook.bin")
@@ -16,18 +18,12 @@ def workdir(rc=True, files=None):
     rc: True copies the shipped vrk.rc, False leaves it out, a string is written as vrk.rc.
     files: {name: bytes or str} written as well."""
     d = tempfile.mkdtemp(prefix="vrk-e2e-")
-    for name in DATA_FILES:
-        src = os.path.join(DATA, name)
-        if os.path.exists(src):
-            shutil.copy(src, d)
-    if rc is True and os.path.exists(os.path.join(DATA, "vrk.rc")):
-        shutil.copy(os.path.join(DATA, "vrk.rc"), d)
-    elif isinstance(rc, str):
-        with open(os.path.join(d, "vrk.rc"), "w") as f:
-            f.write(rc)
-    for name, content in (files or {}).items():
-        mode = "wb" if isinstance(content, bytes) else "w"
-        with open(os.path.join(d, name), mode) as f:
+    for name in DATA_FILES + (("vrk.rc",) if rc is True else ()):
+        if os.path.exists(os.path.join(DATA, name)):
+            shutil.copy(os.path.join(DATA, name), d)
+    files = dict(files or {}, **({"vrk.rc": rc} if isinstance(rc, str) else {}))
+    for name, content in files.items():
+        with open(os.path.join(d, name), "wb" if isinstance(content, bytes) else "w") as f:
             f.write(content)
     return d
 
@@ -42,16 +38,14 @@ def run(script, rc=True, files=None, cwd=None, timeout=120):
 
 def mask_times(text):
     """Replaces what varies from run to run (speeds) by placeholders."""
-    text = re.sub(r"\[ *[0-9.]+ n/s\]", "[N n/s]", text)
-    return text
+    return re.sub(r"\[ *[0-9.]+ n/s\]", "[N n/s]", text)
 
 
 class Checks:
     """Collects failures so that one run reports every mismatch; exits non-zero at the end."""
 
     def __init__(self):
-        self.failed = 0
-        self.passed = 0
+        self.failed = self.passed = 0
 
     def check(self, name, cond, detail=""):
         if cond:
@@ -84,7 +78,6 @@ class Session:
         self.p.stdin.flush()
 
     def _read(self, wait):
-        import select
         r, _, _ = select.select([self.p.stdout], [], [], wait)
         if r:
             chunk = self.p.stdout.read()
@@ -95,7 +88,6 @@ class Session:
 
     def expect(self, pattern, timeout=60):
         """Waits until the output (from the start) matches the regular expression pattern."""
-        import time
         end = time.time() + timeout
         while not re.search(pattern, self.out):
             if time.time() > end or self.p.poll() is not None and not self._read(0.1):
@@ -106,7 +98,6 @@ class Session:
     def close(self, timeout=60):
         """Ends standard input and returns (all output, exit status)."""
         self.p.stdin.close()
-        import time
         end = time.time() + timeout
         while self.p.poll() is None and time.time() < end:
             self._read(0.05)

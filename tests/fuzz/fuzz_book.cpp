@@ -2,7 +2,8 @@
 // first random table (each preceded by its length, two bytes little-endian; an empty table part
 // keeps the real table, so that the lookups find the books' positions), loaded with INITIALIZE;
 // then FIND_OPENING is asked about a few positions and about the text that follows the parts.
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "book.h"
@@ -40,21 +41,15 @@ void ask(const char *position) {
     FIND_OPENING(position, from, to, &count);
 }
 
-std::string real_random1;
+std::string read_file(const char *path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    static const char *const files[] = {"random1.bin", "random2.bin", nullptr};
-    fuzz_setup(files);
-    FILE *f = fopen("random1.bin", "rb");
-    for (int c; f && (c = fgetc(f)) != EOF;)
-        real_random1 += (char)c;
-    if (f) fclose(f);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static const std::string real_random1 = read_file("random1.bin"); // before it is overwritten
     std::string tournament = take_part(data, size);
     std::string main_book = take_part(data, size);
     std::string random1 = take_part(data, size);

@@ -11,14 +11,7 @@
 #include "console.h"
 #include "egbb_glue.h"
 #include "fuzz_util.h"
-#include "platform.h"
 #include "search.h"
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup(nullptr);
-    fuzz_reset_engine();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_write_file("vrk.rc", data, size);
@@ -34,12 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     learning = 0;
     set_initial_position();
     gen();
-    max_depth = 3;
-    max_time = NO_TIME_LIMIT;
-    stop_depth = 1;
-    input_use_text(""); // no input: the search ends at its depth
-    think(0);
-    input_use_text(nullptr);
+    fuzz_search(3);
     egbb = 0;
     return 0;
 }

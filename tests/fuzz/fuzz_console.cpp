@@ -37,11 +37,6 @@ bool acceptable(const std::string &text) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup_startup();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string text = fuzz_text(data, size);
     if (!acceptable(text)) return -1;

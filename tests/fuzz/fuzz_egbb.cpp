@@ -71,11 +71,6 @@ void probe_material(const int *pieces) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup(nullptr);
-    return mkdir("egbb", 0755);
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 3) return -1;
     const Table &t = TABLES[(data[0] & 0x7F) % N_TABLES];
@@ -83,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const int options = data[1] & 3;
     const int cache_bytes = (data[2] & 3) * INFO_SIZE;
     const std::string name = std::string("egbb/") + t.stem + "." + side + ".cmp";
+    mkdir("egbb", 0755); // the first time only; later it exists
     fuzz_write_file(name.c_str(), data + 3, size - 3);
     load_egbb_5men("egbb/", cache_bytes, options);
     lcg_state = 1;

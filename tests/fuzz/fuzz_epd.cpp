@@ -5,12 +5,6 @@
 #include "fuzz_util.h"
 #include "platform.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup(nullptr);
-    fuzz_reset_engine();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_write_file("in.epd", data, size);
     max_depth = 2;

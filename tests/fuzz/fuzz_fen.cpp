@@ -13,9 +13,6 @@
 namespace {
 
 void walk_moves() {
-    ply = 0;
-    first_move[0] = 0;
-    gen();
     for (int i = first_move[0]; i < first_move[1]; i++) {
         int m = gen_dat[i].m;
         if (!makemove(m)) continue;
@@ -30,12 +27,6 @@ void walk_moves() {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup(nullptr);
-    fuzz_reset_engine();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string text = fuzz_text(data, size);
     size_t eol = text.find('\n');
@@ -44,10 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     char placement[200] = "", side_word[200] = "", castle_word[200] = "";
     sscanf(line.c_str(), "%199s %199s %199s", placement, side_word, castle_word);
-    set_fen(placement, side_word, castle_word);
-    ep = -1;
-    fifty = 0;
-    hply = 0;
+    fuzz_set_fen(placement, side_word, castle_word);
     eval();
     walk_moves();
 

@@ -1,15 +1,11 @@
 // Learn files: the data is written to vrk.lrn and opened with init_learn; the root moves of a
 // few positions are looked up with rlearn, written back with wlearn, and a short search that
 // consults the file runs on the first position.
-#include <cstring>
-
 #include "board.h"
 #include "console.h"
 #include "fuzz_util.h"
 #include "keys.h"
 #include "learn.h"
-#include "notation.h"
-#include "platform.h"
 #include "search.h"
 
 namespace {
@@ -21,21 +17,11 @@ const char *const POSITIONS[][3] = {
 };
 
 void set_up(const char *const *fen) {
-    set_fen(fen[0], fen[1], fen[2]);
-    ep = -1;
-    fifty = hply = ply = 0;
-    first_move[0] = 0;
-    gen();
+    fuzz_set_fen(fen[0], fen[1], fen[2]);
     set_hash();
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup(nullptr);
-    fuzz_reset_engine();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_write_file("vrk.lrn", data, size);
@@ -52,12 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
     set_up(POSITIONS[0]);
-    max_depth = 3;
-    max_time = NO_TIME_LIMIT;
-    stop_depth = 1;
-    input_use_text(""); // no input: the search ends at its depth
-    think(0);
-    input_use_text(nullptr);
+    fuzz_search(3);
     close_learn();
     learning = 0;
     return 0;

@@ -1,22 +1,17 @@
-// Helpers shared by the fuzz targets: a private working directory, silenced standard output,
-// the engine in its start-up state, and files written from fuzz data.
+// Helpers shared by the fuzz targets. Their one LLVMFuzzerInitialize (fuzz_util.cpp) sends
+// standard output to /dev/null, moves into a fresh temporary directory holding copies of the
+// random tables and books with a vrk.rc of small tables, input checks every 500 nodes, prunings
+// on, no learning and no bitbases, and puts the engine in its start-up state.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-// Once per process: stdout to /dev/null, then chdir into a fresh temporary directory holding
-// copies of the named files of the data directory (nullptr-terminated list, may be empty).
-void fuzz_setup(const char *const *data_files);
+// Sets up a position from FEN fields with no en passant square, no history, moves generated.
+void fuzz_set_fen(const char *placement, const char *side, const char *castling);
 
-// For the targets that run start-up (init): the random tables and books copied from the data
-// directory, and a vrk.rc with small tables, input checks every 500 nodes, prunings on, no
-// learning and no bitbases.
-void fuzz_setup_startup();
-
-// The engine as after start-up, without books: initial position, keys, hash tables of 1 MB and
-// 64 KB, hashing on, cleared search tables, moves generated, no learning, no bitbases.
-void fuzz_reset_engine();
+// Searches the current position `depth` plies deep from a fresh start, with no input waiting.
+void fuzz_search(int depth);
 
 // Writes exactly these bytes to path (relative to the working directory).
 void fuzz_write_file(const char *path, const uint8_t *data, size_t size);

@@ -10,11 +10,6 @@
 #include "platform.h"
 #include "xboard.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    fuzz_setup_startup();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string text = fuzz_text(data, size) + "\nquit\n";
     // Driver state a previous run may have changed and start-up does not reset.

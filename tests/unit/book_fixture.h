@@ -1,14 +1,11 @@
-// Helpers of the book tests: a scratch working directory, small books made from algebraic lines,
-// and lookups that return the whole candidate list.
+// Helpers of the book tests: small books made from algebraic lines or raw records, and lookups
+// that return the whole candidate list. The tests run in a ScratchDir (test_util.h).
 #pragma once
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "../../tools/rebelbook/book_tree.h"
@@ -20,27 +17,6 @@
 #include "test_util.h"
 
 using Bytes = std::vector<uint8_t>;
-
-// A fresh temporary directory made the working directory for the life of the object.
-class ScratchDir {
-  public:
-    ScratchDir() {
-        char tmpl[] = "/tmp/vrk-book-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        char cwd[PATH_MAX];
-        old_ = getcwd(cwd, sizeof cwd) ? cwd : ".";
-        EXPECT_EQ(chdir(dir_.c_str()), 0);
-    }
-    ~ScratchDir() {
-        if (chdir(old_.c_str()) != 0) perror("chdir");
-        std::string cmd = "rm -rf " + dir_;
-        if (system(cmd.c_str()) != 0) perror("rm");
-    }
-    const std::string &path() const { return dir_; }
-
-  private:
-    std::string dir_, old_;
-};
 
 inline void write_bytes(const std::string &name, const Bytes &bytes) {
     FILE *f = fopen(name.c_str(), "wb");
@@ -111,6 +87,14 @@ inline void install_books(const std::vector<std::string> &tour,
     write_random_tables();
     write_bytes("tourbook.bin", book_of(tour, true));
     write_bytes("mainbook.bin", book_of(main, false));
+    ASSERT_EQ(INITIALIZE("tourbook.bin", "mainbook.bin"), 0);
+}
+
+// Writes random tables, an empty tournament book and these raw main-book records, and loads them.
+inline void install_main_records(const Bytes &main) {
+    write_random_tables();
+    write_bytes("tourbook.bin", {0xFF, 0xFF});
+    write_bytes("mainbook.bin", main);
     ASSERT_EQ(INITIALIZE("tourbook.bin", "mainbook.bin"), 0);
 }
 

@@ -77,10 +77,7 @@ struct TextBook {
 };
 
 // The data directory of the source tree (the tests run in the tree's root).
-std::string data_dir() {
-    char cwd[PATH_MAX];
-    return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/data/";
-}
+std::string data_dir() { return (std::filesystem::current_path() / "data" / "").string(); }
 
 // Copies the shipped tables and books into the working directory and loads them.
 void install_shipped_books(const std::string &data) {

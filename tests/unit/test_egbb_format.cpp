@@ -26,6 +26,12 @@ int image(int s, int g) {
     return s;
 }
 
+// Whether both kings lie on the a1-h8 diagonal once the pair is in its canonical form.
+bool kings_on_diagonal(int wk, int bk) {
+    const int r = pb::rotation[wk * 64 + bk], w = image(wk, r), b = image(bk, r);
+    return (w & 7) == (w >> 3) && (b & 7) == (b >> 3);
+}
+
 class EgbbFormat : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -42,6 +48,11 @@ class EgbbFormat : public ::testing::Test {
         return x.index;
     }
 };
+
+// The table a position is looked up in: side to move and the pieces, strongest first.
+std::tuple<int, int, int, int> form(const pb::TABLE_INDEX &t) {
+    return {t.side, t.a, t.b, t.c};
+}
 
 // MSB-first bit writer for hand-made blocks.
 struct Bits {
@@ -64,54 +75,45 @@ void set_lengths(pb::HUFFMAN &h, const std::vector<std::pair<int, int>> &lengths
     h.build_cann_from_length();
 }
 
-const pb::HUFFSYM &record(const pb::HUFFMAN &h, uint32_t sym) {
-    for (uint32_t k = 0; k < h.n_symbols; k++)
-        if (h.cann[k].symbol == sym) return h.cann[k];
-    return h.cann[0];
+std::vector<uint32_t> codes(const pb::HUFFMAN &h, std::initializer_list<uint32_t> symbols) {
+    std::vector<uint32_t> v;
+    for (uint32_t sym : symbols)
+        for (uint32_t k = 0; k < h.n_symbols; k++)
+            if (h.cann[k].symbol == sym) v.push_back(h.cann[k].code);
+    return v;
 }
 
 } // namespace
 
+// 462 pawnless king pairs up to symmetry, 3612 pairs of kings apart with pawns. Every image of a
+// pair shares its index, and the rotation brings the white king into the triangle a1-d1-d4 and,
+// off the diagonal, every image to one form.
 TEST_F(EgbbFormat, KingPairTables) {
     std::set<int> kk;
-    int wp_max = -1, wp_count = 0;
-    for (int i = 0; i < 4096; i++) {
-        const int wk = i >> 6, bk = i & 63;
-        if (dist(wk, bk) <= 1) {
-            EXPECT_EQ(pb::KK_index[i], -2);
-            EXPECT_EQ(pb::KK_WP_index[i], -2);
-            continue;
-        }
-        kk.insert(pb::KK_index[i]);
-        EXPECT_EQ(pb::KK_WP_index[i], wp_count++);
-        wp_max = std::max(wp_max, pb::KK_WP_index[i]);
-    }
-    EXPECT_EQ(kk.size(), 462u);
-    EXPECT_EQ(*kk.begin(), 0);
-    EXPECT_EQ(*kk.rbegin(), 461);
-    EXPECT_EQ(wp_max, 3611);
-    EXPECT_EQ(pb::KK_index[0 * 64 + 2], 0); // white king a1, black king c1: the first pair
-    EXPECT_EQ(pb::KK_index[0 * 64 + 3], 1);
-}
-
-TEST_F(EgbbFormat, KingPairImagesShareIndexAndRotateToOneForm) {
+    int wp_count = 0;
     for (int wk = 0; wk < 64; wk++)
         for (int bk = 0; bk < 64; bk++) {
-            if (dist(wk, bk) <= 1) continue;
-            const int rot = pb::rotation[wk * 64 + bk];
-            const int cw = image(wk, rot), cb = image(bk, rot);
+            const int i = wk * 64 + bk, cw = image(wk, pb::rotation[i]);
+            const bool apart = dist(wk, bk) > 1;
+            EXPECT_EQ(pb::KK_index[i] == -2, !apart);
+            EXPECT_EQ(pb::KK_WP_index[i], apart ? wp_count++ : -2);
+            if (!apart) continue;
+            kk.insert(pb::KK_index[i]);
+            EXPECT_LE(cw >> 3, cw & 7);
             EXPECT_LE(cw & 7, 3);
-            EXPECT_LE(cw >> 3, cw & 7); // white king in the triangle a1-d1-d4
             for (int g = 0; g < 8; g++) {
-                const int w = image(wk, g), b = image(bk, g);
-                ASSERT_EQ(pb::KK_index[w * 64 + b], pb::KK_index[wk * 64 + bk]);
-                const int r = pb::rotation[w * 64 + b];
-                if ((image(w, r) & 7) != (image(w, r) >> 3)) { // off the diagonal: one form
-                    EXPECT_EQ(image(w, r), cw);
-                    EXPECT_EQ(image(b, r), cb);
+                const int w = image(wk, g), b = image(bk, g), r = pb::rotation[w * 64 + b];
+                ASSERT_EQ(pb::KK_index[w * 64 + b], pb::KK_index[i]);
+                if ((image(w, r) & 7) != (image(w, r) >> 3)) {
+                    EXPECT_EQ(std::make_pair(image(w, r), image(b, r)),
+                              std::make_pair(cw, image(bk, pb::rotation[i])));
                 }
             }
         }
+    EXPECT_EQ(std::make_tuple(kk.size(), *kk.begin(), *kk.rbegin(), wp_count),
+              std::make_tuple(462u, 0, 461, 3612));
+    EXPECT_EQ(pb::KK_index[0 * 64 + 2], 0); // white king a1, black king c1: the first pair
+    EXPECT_EQ(pb::KK_index[0 * 64 + 3], 1);
 }
 
 TEST_F(EgbbFormat, PawnlessIndexIsSymmetric) {
@@ -123,11 +125,7 @@ TEST_F(EgbbFormat, PawnlessIndexIsSymmetric) {
         for (int g = 1; g < 8; g++) {
             const int w = image(wk, g), k = image(bk, g);
             // Kings both on the long diagonal keep the two transposed piece layouts apart.
-            if ((image(w, pb::rotation[w * 64 + k]) & 7) ==
-                    (image(w, pb::rotation[w * 64 + k]) >> 3) &&
-                (image(k, pb::rotation[w * 64 + k]) & 7) ==
-                    (image(k, pb::rotation[w * 64 + k]) >> 3))
-                continue;
+            if (kings_on_diagonal(w, k)) continue;
             ASSERT_EQ(index_of(0, w, k, {2, 9}, {image(a, g), image(b, g)}), base);
         }
     }
@@ -138,30 +136,22 @@ TEST_F(EgbbFormat, CanonicalForms) {
     // King and rook against king, black to move, rook black: the white-to-move rook table
     // with every square flipped top-bottom.
     const uint32_t i = index_of(1, 4, 60, {9}, {20}, &t);
-    EXPECT_EQ(t.side, 0);
-    EXPECT_EQ(t.a, 3);
-    EXPECT_EQ(t.b, 0);
+    EXPECT_EQ(form(t), std::make_tuple(0, 3, 0, 0));
     EXPECT_EQ(i, index_of(0, 60 ^ 56, 4 ^ 56, {3}, {20 ^ 56}));
     // Two white knights index differently in the two orders.
     EXPECT_NE(index_of(0, 0, 63, {5, 5}, {20, 42}), index_of(0, 0, 63, {5, 5}, {42, 20}));
     // The stronger piece leads whatever the order given, and a black leader flips colours.
     EXPECT_EQ(index_of(0, 0, 63, {9, 2}, {20, 42}, &t), index_of(0, 0, 63, {2, 9}, {42, 20}));
-    EXPECT_EQ(t.a, 2);
-    EXPECT_EQ(t.b, 9);
+    EXPECT_EQ(form(t), std::make_tuple(0, 2, 9, 0));
     index_of(0, 0, 63, {8, 3}, {20, 42}, &t);
-    EXPECT_EQ(t.side, 1);
-    EXPECT_EQ(t.a, 2);
-    EXPECT_EQ(t.b, 9);
+    EXPECT_EQ(form(t), std::make_tuple(1, 2, 9, 0));
     // A pawn on file e is mirrored to file d with both kings.
     EXPECT_EQ(index_of(0, 1, 50, {6}, {28}), index_of(0, 1 ^ 7, 50 ^ 7, {6}, {27}));
     EXPECT_EQ(index_of(0, 1, 50, {6}, {27}),
               (uint32_t)pb::KK_WP_index[1 * 64 + 50] * 24 + 3 + 4 * 2);
     // Five men, one against two: the pair becomes white.
     index_of(0, 0, 63, {3, 8, 12}, {20, 42, 35}, &t);
-    EXPECT_EQ(t.side, 1);
-    EXPECT_EQ(t.a, 2);
-    EXPECT_EQ(t.b, 6);
-    EXPECT_EQ(t.c, 9);
+    EXPECT_EQ(form(t), std::make_tuple(1, 2, 6, 9));
     // Absent pieces and kings alone: a plain draw, no table.
     const int none[3] = {0, 0, 0}, nosq[3] = {-1, -1, -1};
     EXPECT_EQ(pb::canonical_index(0, 0, 63, none, nosq, t), 0);
@@ -202,19 +192,12 @@ TEST_F(EgbbFormat, CanonicalCodeConstruction) {
     h.set_symbols(pb::DIST_SYMBOLS);
     set_lengths(h, {{3, 2}, {1, 2}, {7, 2}, {5, 2}});
     // One length: consecutive codes from 0, increasing with the symbol.
-    EXPECT_EQ(record(h, 1).code, 0u);
-    EXPECT_EQ(record(h, 3).code, 1u);
-    EXPECT_EQ(record(h, 5).code, 2u);
-    EXPECT_EQ(record(h, 7).code, 3u);
-    EXPECT_EQ(h.min_length, 2);
-    EXPECT_EQ(h.max_length, 2);
+    EXPECT_EQ(codes(h, {1, 3, 5, 7}), (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(std::make_tuple(h.min_length, h.max_length), std::make_tuple(2, 2));
     EXPECT_EQ(h.pstart[2]->symbol, 1u);
     // Longer codes take the smaller values.
     set_lengths(h, {{0, 1}, {1, 2}, {2, 3}, {3, 3}});
-    EXPECT_EQ(record(h, 2).code, 0u);
-    EXPECT_EQ(record(h, 3).code, 1u);
-    EXPECT_EQ(record(h, 1).code, 1u);
-    EXPECT_EQ(record(h, 0).code, 1u);
+    EXPECT_EQ(codes(h, {2, 3, 1, 0}), (std::vector<uint32_t>{0, 1, 1, 1}));
     EXPECT_EQ(h.pstart[3]->symbol, 2u);
     EXPECT_EQ(h.pstart[0], nullptr);
     h.release();
@@ -330,16 +313,6 @@ TEST_F(EgbbFormat, CacheEvictsFromTheLeastRecentTableHoldingTwoBlocks) {
         EXPECT_EQ(t1.get(1, 0, v), 1);
     }
     pb::LRU_CACHE::alloc(0, false);
-}
-
-TEST_F(EgbbFormat, LoadModes) {
-    const int expected[5][2] = {{3, 3}, {2, 3}, {2, 3}, {2, 2}, {3, 3}};
-    for (int option = 0; option < 5; option++) {
-        int m34, m5;
-        pb::load_modes(option, m34, m5);
-        EXPECT_EQ(m34, expected[option][0]) << option;
-        EXPECT_EQ(m5, expected[option][1]) << option;
-    }
 }
 
 TEST_F(EgbbFormat, Scores) {

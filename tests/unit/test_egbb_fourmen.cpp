@@ -4,8 +4,8 @@
 // an outside reference by the end-to-end tests) must probe accordingly.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
-#include <random>
 #include <string>
 
 #include "board.h"
@@ -21,34 +21,24 @@ constexpr int SAMPLES = 2000; // per material and side to move
 // FEN letters of the prober's piece codes.
 const char LETTER[13] = {'.', 'K', 'Q', 'R', 'B', 'N', 'P', 'k', 'q', 'r', 'b', 'n', 'p'};
 
-struct Drawn {
-    int side, wk, bk, pc[2], sq[2];
-};
-
-std::string fen_of(const Drawn &d) {
-    char board[64];
-    for (char &c : board)
-        c = '.';
-    board[d.wk ^ 56] = 'K';
-    board[d.bk ^ 56] = 'k';
+std::string fen_of(const Position &p) {
+    std::string board(64, '.'), fen;
+    board[p.wk] = 'K', board[p.bk] = 'k';
     for (int i = 0; i < 2; i++)
-        board[d.sq[i] ^ 56] = LETTER[d.pc[i]];
-    std::string fen;
-    for (int row = 0; row < 8; row++) {
-        int empty = 0;
+        board[p.sq[i]] = LETTER[p.pc[i]];
+    for (int row = 7; row >= 0; row--) {
         for (int f = 0; f < 8; f++) {
             const char c = board[row * 8 + f];
-            if (c == '.') {
-                empty++;
-                continue;
-            }
-            if (empty) fen += (char)('0' + empty), empty = 0;
-            fen += c;
+            if (c != '.')
+                fen += c;
+            else if (!fen.empty() && isdigit((unsigned char)fen.back()))
+                fen.back()++;
+            else
+                fen += '1';
         }
-        if (empty) fen += (char)('0' + empty);
-        if (row < 7) fen += '/';
+        fen += row ? "/" : p.side ? " b - - 0 1" : " w - - 0 1";
     }
-    return fen + (d.side ? " b - - 0 1" : " w - - 0 1");
+    return fen;
 }
 
 int pieces_on_board(int *pc, int *sq) {
@@ -85,15 +75,15 @@ int known_child() {
 
 // 1, 0, -1 when a one-ply look settles the position, 2 otherwise.
 int settled() {
-    int legal = 0;
+    int legal_moves = 0;
     for (int i = first_move[0]; i < first_move[1]; i++) {
         if (!makemove(gen_dat[i].m)) continue;
-        legal++;
+        legal_moves++;
         const int child = known_child();
         takeback();
         if (child == -1) return 1;
     }
-    if (!legal) return in_check(side) ? -1 : 0;
+    if (!legal_moves) return in_check(side) ? -1 : 0;
     return 2;
 }
 
@@ -101,7 +91,7 @@ int settled() {
 
 TEST(EgbbFourMen, AgreesWithAnIndependentOnePlyLook) {
     const std::string files = egbb_files();
-    ASSERT_FALSE(files.empty()) << "generating the bitbases failed: see egbb-files/generation.log";
+    ASSERT_FALSE(files.empty()) << EGBB_MISSING;
     capture_stdout([&] { load_egbb_5men(files.c_str(), 8 << 20, 1); });
     reset_engine();
     std::mt19937 rng(2024);
@@ -110,33 +100,14 @@ TEST(EgbbFourMen, AgreesWithAnIndependentOnePlyLook) {
             if (b == 7 || (b > 6 && b < a + 6)) continue;
             int checked[3] = {0, 0, 0}, bad = 0;
             for (int n = 0; n < 2 * SAMPLES; n++) {
-                Drawn d{n & 1,
-                        (int)(rng() % 64),
-                        (int)(rng() % 64),
-                        {a, b},
-                        {(int)(rng() % 64), (int)(rng() % 64)}};
-                uint64_t used = 0;
-                bool ok = true;
-                for (int s : {d.wk, d.bk, d.sq[0], d.sq[1]})
-                    ok &= !(used >> s & 1), used |= 1ull << s;
-                for (int i = 0; i < 2; i++) // pawns stay off the first and last ranks
-                    ok &= (d.pc[i] != 6 && d.pc[i] != 12) || (d.sq[i] >= 8 && d.sq[i] < 56);
-                if (!ok || std::max(std::abs((d.wk & 7) - (d.bk & 7)),
-                                    std::abs((d.wk >> 3) - (d.bk >> 3))) < 2) {
-                    n--;
-                    continue;
-                }
-                setup_fen(fen_of(d));
-                if (in_check(xside)) {
-                    n--;
-                    continue;
-                }
+                const Position p = random_position(rng, n & 1, {a, b});
+                setup_fen(fen_of(p));
                 const int expect = settled();
                 if (expect == 2) continue;
                 checked[1 - expect]++;
-                const int r = probe_egbb(d.side, d.wk, d.bk, a, d.sq[0], b, d.sq[1]);
+                const int r = p.probe();
                 if ((r > 0) - (r < 0) != expect && bad++ < 3)
-                    ADD_FAILURE() << fen_of(d) << ": probe " << r << ", expected " << expect;
+                    ADD_FAILURE() << fen_of(p) << ": probe " << r << ", expected " << expect;
             }
             char name[32];
             egbb_prober::table_name(name, 0, a, b, 0);

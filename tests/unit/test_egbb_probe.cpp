@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <random>
-#include <vector>
+#include <functional>
+#include <iterator>
 
 #include "board.h"
 #include "console.h"
@@ -22,68 +21,26 @@ namespace {
 const char *LOADED = "EgbbProbe 3.1 by Haldrin\nCache Size = 1 Mb (129 entries)\n"
                      "Loading egbbs....\rEgbbs loaded !      \n";
 
-int king_dist(int a, int b) {
-    return std::max(std::abs((a & 7) - (b & 7)), std::abs((a >> 3) - (b >> 3)));
-}
-
 void load(const std::string &dir, int option = 1) {
     capture_stdout([&] { load_egbb_5men(dir.c_str(), 1 << 20, option); });
 }
 
-// A legal position of a material with `side` to move (prober squares), drawn at random.
-struct Position {
-    int side, wk, bk, pc[3], sq[3];
-    int probe() const {
-        return probe_egbb_5men(side, wk, bk, pc[0], sq[0], pc[1], sq[1], pc[2], sq[2]);
-    }
-};
-
-bool legal(const Position &p) {
-    static pb::SEARCHER s;
-    auto sq88 = [](int pc, int sq) { return pc ? pb::SQ6488(sq) : 0; };
-    s.set_pos(p.side, pb::SQ6488(p.wk), pb::SQ6488(p.bk), p.pc[0], sq88(p.pc[0], p.sq[0]), p.pc[1],
-              sq88(p.pc[1], p.sq[1]), p.pc[2], sq88(p.pc[2], p.sq[2]));
-    return !s.attacks(p.side, pb::SQ6488(p.side == 0 ? p.bk : p.wk));
-}
-
-Position random_position(std::mt19937 &rng, int side, std::vector<int> pcs) {
-    for (;;) {
-        Position p{side, (int)(rng() % 64), (int)(rng() % 64), {0, 0, 0}, {0, 0, 0}};
-        bool ok = king_dist(p.wk, p.bk) > 1;
-        uint64_t used = (1ull << p.wk) | (1ull << p.bk);
-        for (size_t i = 0; i < pcs.size() && ok; i++) {
-            p.pc[i] = pcs[i];
-            p.sq[i] = (int)(rng() % 64);
-            ok = !(used >> p.sq[i] & 1) &&
-                 (pb::piece_type(pcs[i]) != pb::PAWN || (p.sq[i] >= 8 && p.sq[i] < 56));
-            used |= 1ull << p.sq[i];
-        }
-        if (ok && legal(p)) return p;
-    }
-}
-
-std::string temp_copy(const std::string &from, const std::vector<std::string> &leave_out) {
-    char tmpl[] = "/tmp/vrk-egbb-XXXXXX";
-    const std::string dir = std::string(mkdtemp(tmpl)) + "/";
-    const std::string cmd = "cp " + from + "*.cmp " + dir;
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+// Copies the generated files into `to`, leaving some out.
+void copy_tables(const std::string &from, const TempDir &to,
+                 const std::vector<std::string> &leave_out = {}) {
+    namespace fs = std::filesystem;
+    for (const fs::directory_entry &e : fs::directory_iterator(from))
+        if (e.path().extension() == ".cmp")
+            fs::copy_file(e.path(), to.path() / e.path().filename());
     for (const std::string &name : leave_out)
-        std::remove((dir + name).c_str());
-    return dir;
-}
-
-void remove_dir(const std::string &dir) {
-    const std::string cmd = "rm -rf " + dir;
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+        fs::remove(to.path() / name);
 }
 
 class EgbbProbe : public ::testing::Test {
   protected:
     void SetUp() override {
-        pb::init_sqatt(); // legal() works on the prober's board before any table is loaded
         files = egbb_files();
-        ASSERT_FALSE(files.empty())
-            << "generating the bitbases failed: see egbb-files/generation.log";
+        ASSERT_FALSE(files.empty()) << EGBB_MISSING;
     }
     std::string files;
 };
@@ -161,8 +118,9 @@ TEST_F(EgbbProbe, MissingSideIsAnsweredByTheOnePlySearch) {
     for (const Position &p : positions)
         full.push_back(p.probe());
 
-    const std::string dir = temp_copy(files, gone);
-    load(dir);
+    TempDir copy;
+    copy_tables(files, copy, gone);
+    load(copy.prefix());
     EXPECT_FALSE(pb::table_of(0, 6, 0, 0)->is_loaded);
     EXPECT_TRUE(pb::table_of(0, 6, 0, 0)->use_search);
     EXPECT_FALSE(pb::table_of(1, 6, 0, 0)->use_search);
@@ -177,70 +135,60 @@ TEST_F(EgbbProbe, MissingSideIsAnsweredByTheOnePlySearch) {
     EXPECT_LT(probe_egbb(1, 41, 56, 2, 49, 0, 0), 0);
     EXPECT_EQ(probe_egbb(1, 41, 56, 2, 50, 0, 0), 0);
     EXPECT_EQ(probe_egbb(1, 35, 56, 2, 49, 0, 0), 0);
-    remove_dir(dir);
 }
 
 TEST_F(EgbbProbe, BothSidesMissingIsNotAvailable) {
-    const std::string dir = temp_copy(files, {"krk.w.cmp", "krk.b.cmp"});
-    load(dir);
+    TempDir copy;
+    copy_tables(files, copy, {"krk.w.cmp", "krk.b.cmp"});
+    load(copy.prefix());
     EXPECT_EQ(probe_egbb(0, 4, 60, 3, 0, 0, 0), 99999);
     EXPECT_EQ(probe_egbb(1, 4, 60, 9, 0, 0, 0), 99999);
     EXPECT_FALSE(pb::table_of(0, 3, 0, 0)->use_search);
     EXPECT_GT(probe_egbb(0, 4, 60, 2, 3, 0, 0), 0); // the other tables still answer
-    remove_dir(dir);
 }
 
 TEST_F(EgbbProbe, CorruptFilesNeverCrash) {
     std::ifstream in(files + "kqkr.w.cmp", std::ios::binary);
-    const std::vector<uint8_t> good((std::istreambuf_iterator<char>(in)), {});
+    using Bytes = std::vector<uint8_t>;
+    const Bytes good((std::istreambuf_iterator<char>(in)), {});
     ASSERT_GT(good.size(), 700u);
     std::mt19937 rng(1);
-    auto put32 = [](std::vector<uint8_t> &f, size_t at, uint32_t v) {
+    auto put32 = [](Bytes &f, size_t at, uint32_t v) {
         for (int i = 0; i < 4; i++)
             f[at + i] = (uint8_t)(v >> (8 * i));
     };
-    std::vector<std::vector<uint8_t>> variants;
-    variants.push_back(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2));
-    variants.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 300));
-    for (int k = 0; k < 3; k++) { // damaged data
-        auto f = good;
-        for (size_t i = 700; i < f.size(); i++)
-            if (rng() % 16 == 0) f[i] = (uint8_t)rng();
-        variants.push_back(f);
-    }
-    auto absurd = good; // more blocks than the file holds
-    put32(absurd, 8, 0xFFFFFFF0u);
-    variants.push_back(absurd);
-    auto big = good; // more data than the file holds
-    put32(big, 4, 0x7FFFFFFFu);
-    variants.push_back(big);
-    auto longcode = good; // a code longer than the accumulator
-    longcode[56 + 'A'] = 45;
-    variants.push_back(longcode);
-    auto offsets = good; // block offsets going backwards
-    put32(offsets, 593 + 8, 1);
-    variants.push_back(offsets);
-    auto noise = good; // noise everywhere but the sizes
-    for (size_t i = 16; i < noise.size(); i++)
-        noise[i] = (uint8_t)rng();
-    variants.push_back(noise);
-
+    auto noise_from = [&rng](Bytes &f, size_t from, unsigned one_in) {
+        for (size_t i = from; i < f.size(); i++)
+            if (rng() % one_in == 0) f[i] = (uint8_t)rng();
+    };
+    const std::function<void(Bytes &)> damage[] = {
+        [](Bytes &f) { f.resize(f.size() / 2); },
+        [](Bytes &f) { f.resize(300); },                      // the block index cut
+        [&](Bytes &f) { noise_from(f, 700, 16); },            // damaged data
+        [&](Bytes &f) { put32(f, 8, 0xFFFFFFF0u); },          // more blocks than the file holds
+        [&](Bytes &f) { put32(f, 4, 0x7FFFFFFFu); },          // more data than the file holds
+        [](Bytes &f) { f[56 + 'A'] = 45; },                   // a code longer than the accumulator
+        [&](Bytes &f) { put32(f, 593 + 8, 1); },              // block offsets going backwards
+        [&](Bytes &f) { noise_from(f, 16, 1); },              // noise everywhere but the sizes
+    };
     std::vector<Position> sample;
     for (int n = 0; n < 2000; n++)
         sample.push_back(random_position(rng, 0, {2, 9}));
-    for (size_t v = 0; v < variants.size(); v++) {
-        const std::string dir = temp_copy(files, {});
-        std::ofstream(dir + "kqkr.w.cmp", std::ios::binary)
-            .write((const char *)variants[v].data(), (std::streamsize)variants[v].size());
+    for (size_t v = 0; v < std::size(damage); v++) {
+        Bytes f = good;
+        damage[v](f);
+        TempDir copy;
+        copy_tables(files, copy, {"kqkr.w.cmp"});
+        std::ofstream(copy.path() / "kqkr.w.cmp", std::ios::binary)
+            .write((const char *)f.data(), (std::streamsize)f.size());
         for (int option : {0, 1}) {
-            load(dir, option);
+            load(copy.prefix(), option);
             for (const Position &p : sample) {
                 const int r = p.probe();
                 ASSERT_TRUE(r == 0 || r == 99999 || (std::abs(r) > 4000 && std::abs(r) < 6000))
                     << "variant " << v << " gives " << r;
             }
         }
-        remove_dir(dir);
     }
 }
 
@@ -275,31 +223,6 @@ TEST(EgbbSearcher, EnPassantOnThePrivateBoard) {
     EXPECT_EQ(s.board[d4], pb::_BPAWN);
     EXPECT_EQ(s.plist[pb::_WPAWN].next->sq, e2);
     EXPECT_EQ(s.player, 0);
-}
-
-TEST(EgbbSearcher, PromotionsAreTriedWithEveryPiece) {
-    pb::init_sqatt();
-    pb::SEARCHER s;
-    // White pawn b7 can push to b8 or take on a8 or c8.
-    s.set_pos(0, pb::SQ6488(4), pb::SQ6488(60), pb::_WPAWN, pb::SQ6488(49), pb::_BROOK,
-              pb::SQ6488(56), pb::_BKNIGHT, pb::SQ6488(58));
-    s.pstack->count = 0;
-    s.gen_caps();
-    std::vector<int> caps_promos, push_promos;
-    for (int i = 0; i < s.pstack->count; i++) {
-        const uint32_t m = s.pstack->move_st[i];
-        if (pb::m_piece(m) != pb::_WPAWN) continue;
-        (pb::m_capture(m) ? caps_promos : push_promos).push_back(pb::m_promote(m));
-    }
-    EXPECT_EQ(caps_promos, (std::vector<int>{2, 5, 3, 4, 2, 5, 3, 4}));
-    EXPECT_EQ(push_promos, (std::vector<int>{2}));
-    s.pstack->count = 0;
-    s.gen_noncaps();
-    push_promos.clear();
-    for (int i = 0; i < s.pstack->count; i++)
-        if (pb::m_piece(s.pstack->move_st[i]) == pb::_WPAWN)
-            push_promos.push_back(pb::m_promote(s.pstack->move_st[i]));
-    EXPECT_EQ(push_promos, (std::vector<int>{5, 3, 4}));
 }
 
 TEST_F(EgbbProbe, EngineGlue) {

@@ -5,9 +5,7 @@
 
 TEST(Epd, TimeClean) {
     EXPECT_STREQ(Time_clean(0), "00:00:00");
-    EXPECT_STREQ(Time_clean(3723000), "01:02:03");
-    EXPECT_STREQ(Time_clean(3725000), "01:02:05");
+    EXPECT_STREQ(Time_clean(999), "00:00:00");
     EXPECT_STREQ(Time_clean(45296000), "12:34:56");
     EXPECT_STREQ(Time_clean(360000000), "100:00:00");
-    EXPECT_STREQ(Time_clean(999), "00:00:00");
 }

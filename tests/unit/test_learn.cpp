@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "board.h"
@@ -32,15 +30,8 @@ std::vector<unsigned char> file_bytes() {
 // Each test works in a fresh directory with a learn file of 1000 records open.
 class Learn : public ::testing::Test {
   protected:
-    std::string home, dir;
+    ScratchDir dir;
     void SetUp() override {
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        home = cwd;
-        char tmpl[] = "/tmp/vrk-learn-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        ASSERT_EQ(chdir(dir.c_str()), 0);
         input_use_text("");
         reset_engine();
         learning = 1;
@@ -56,25 +47,9 @@ class Learn : public ::testing::Test {
         if (learn_file) fclose(learn_file);
         learn_file = nullptr;
         learning = 0;
-        unlink("vrk.lrn");
-        ASSERT_EQ(chdir(home.c_str()), 0);
-        rmdir(dir.c_str());
     }
     int e2e4 = make_move_word(52, 36, 0, FLAG_PAWN | FLAG_DOUBLE);
 };
-
-TEST_F(Learn, CreateWritesEmptyRecordsAndClosesTheFile) {
-    std::string out = capture_stdout([] { create_learn_file(1000); });
-    EXPECT_EQ(out, "Creating Learn File for 1000 entries...Done!\n");
-    auto bytes = file_bytes();
-    EXPECT_EQ(bytes.size(), 12000u);
-    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0), 12000);
-    EXPECT_EQ(learn_file, nullptr);
-    EXPECT_EQ(rlearn(1, e2e4), NO_LEARN);
-    out = capture_stdout([] { init_learn(); });
-    EXPECT_EQ(out, "Learn file => vrk.lrn open (1000 entries)\n");
-    EXPECT_EQ(learn_size, 1000);
-}
 
 TEST_F(Learn, RecordLayoutAtItsOffset) {
     wlearn(6, -250, e2e4);
@@ -99,21 +74,20 @@ TEST_F(Learn, ReadNeedsDeeperResultForThisPositionAndSquares) {
     EXPECT_EQ(rlearn(5, e2e4), NO_LEARN);
 }
 
-TEST_F(Learn, DeeperResultsAreNeverOverwritten) {
+TEST_F(Learn, WriteRules) {
+    wlearn(4, 120, e2e4); // too shallow
+    CurrentStage = 2;     // too late in the game
+    wlearn(9, 120, e2e4);
+    auto b = file_bytes();
+    EXPECT_EQ(std::count(b.begin(), b.end(), 0), 12000);
+    // A deeper result is never overwritten, whatever position it belongs to.
+    CurrentStage = 0;
     wlearn(6, 120, e2e4);
     hash += 1000;
     wlearn(5, 33, e2e4);
     EXPECT_EQ(rlearn(4, e2e4), NO_LEARN);
     wlearn(6, 44, e2e4);
     EXPECT_EQ(rlearn(5, e2e4), 44);
-}
-
-TEST_F(Learn, NoWritesWhenShallowOrLateInTheGame) {
-    wlearn(4, 120, e2e4);
-    CurrentStage = 2;
-    wlearn(9, 120, e2e4);
-    auto b = file_bytes();
-    EXPECT_EQ(std::count(b.begin(), b.end(), 0), 12000);
 }
 
 TEST_F(Learn, ClearKeepsTheSizeAndReopens) {
@@ -128,7 +102,7 @@ TEST_F(Learn, ClearKeepsTheSizeAndReopens) {
 
 TEST_F(Learn, MissingFileMeansNoLearning) {
     close_learn();
-    unlink("vrk.lrn");
+    remove("vrk.lrn");
     std::string out = capture_stdout([] { init_learn(); });
     EXPECT_EQ(out, "Cannot open learn file vrk.lrn !!\n");
     EXPECT_EQ(rlearn(0, e2e4), NO_LEARN);

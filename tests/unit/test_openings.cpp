@@ -1,5 +1,6 @@
 // The book in play and the book maker: algebraic lookup row by row, book making with its cuts,
-// and the book's answer turned into a generated move.
+// and a book move onto the last rank turned into a generated move (the rest of the book's
+// answers are checked against the shipped books in test_book_data).
 #include <fstream>
 
 #include "book_fixture.h"
@@ -53,97 +54,59 @@ TEST(ChercheMove, RowsOfTheTable) {
         EXPECT_EQ(found(c.fen, c.text), c.expected) << c.fen << " " << c.text;
 }
 
-class Makebook : public ::testing::Test {
-  protected:
-    void SetUp() override { reset_engine(); }
+// makebook from a position: the coordinate lines written and the summary line. An empty token
+// (two blanks), '#', a token longer than 14 characters and a promotion cut the line; '+' is
+// dropped and CR line ends are read; a byte that stops the reading ends the run mid-line.
+TEST(Makebook, LinesCutsAndSummary) {
+    reset_engine();
     ScratchDir dir;
-
-    // Runs makebook on the text from the current position; returns vrkpers.opn and the output.
-    std::pair<std::string, std::string> run(const std::string &text) {
-        write_text("lines.txt", text);
-        std::string out = capture_stdout([] { makebook("lines.txt"); });
+    struct Case {
+        const char *fen, *text, *book;
+        int lines, cut;
+    } cases[] = {
+        {START, "e4 e5 Nf3 Nc6 \nd4 d5 \n", "e2e4e7e5g1f3b8c6\nd2d4d7d5\n", 2, 0},
+        {START, "e4  e5 \r\nf3 e5 g4 Qh4# \ne4 f5 Qh5+ g6 \n",
+         "e2e4\nf2f3e7e5g2g4\ne2e4f7f5d1h5g7g6\n", 3, 2},
+        {"4k3/P7/8/8/8/8/8/4K3 w - -", "Kd1 Kd8 a8=Q Kc8 \n", "e1d1e8d8\n", 1, 1},
+        {START, "e4 e5 \nd4 \xff d5 \nc4 \n", "e2e4e7e5\nd2d4", 1, 0},
+        {START, "Nf3aaaaaaaaaaaaaaaaaaaaaaaa e5 \n", "\n", 1, 1},
+    };
+    std::vector<std::string> outs;
+    for (const Case &c : cases) {
+        setup_fen(c.fen);
+        write_text("lines.txt", c.text);
+        const std::string out = capture_stdout([] { makebook("lines.txt"); });
         std::ifstream in("vrkpers.opn");
-        std::stringstream book;
-        book << in.rdbuf();
-        return {book.str(), out};
+        const std::string book((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(book, c.book) << c.text;
+        EXPECT_NE(out.find("\nStats: " + std::to_string(c.lines) + " variations, " +
+                           std::to_string(c.cut) + " variations killees\n"),
+                  std::string::npos)
+            << out;
+        outs.push_back(out);
     }
-};
-
-TEST_F(Makebook, WritesCoordinateLines) {
-    auto [book, out] = run("e4 e5 Nf3 Nc6 \nd4 d5 \n");
-    EXPECT_EQ(book, "e2e4e7e5g1f3b8c6\nd2d4d7d5\n");
-    EXPECT_NE(out.find("e4 => e2e4\ne5 => e7e5\nNf3 => g1f3\nNc6 => b8c6\n"), std::string::npos);
-    EXPECT_NE(out.find("\nStats: 2 variations, 0 variations killees\n"), std::string::npos);
-}
-
-TEST_F(Makebook, CutsAndSigns) {
-    // An empty token (two blanks) and '#' find nothing; '+' is dropped; CR line ends are read.
-    auto [book, out] = run("e4  e5 \r\nf3 e5 g4 Qh4# \ne4 f5 Qh5+ g6 \n");
-    EXPECT_EQ(book, "e2e4\nf2f3e7e5g2g4\ne2e4f7f5d1h5g7g6\n");
-    EXPECT_NE(out.find("\nStats: 3 variations, 2 variations killees\n"), std::string::npos);
-}
-
-TEST_F(Makebook, PromotionCutsTheLine) {
-    // The first line starts from the position on the board.
-    setup_fen("4k3/P7/8/8/8/8/8/4K3 w - -");
-    auto [book, out] = run("Kd1 Kd8 a8=Q Kc8 \n");
-    EXPECT_EQ(book, "e1d1e8d8\n");
-    EXPECT_NE(out.find("\nStats: 1 variations, 1 variations killees\n"), std::string::npos);
-}
-
-TEST_F(Makebook, EndOfInputAndMissingFile) {
-    auto [book, out] = run("e4 e5 \nd4 \xff d5 \nc4 \n");
-    EXPECT_EQ(book, "e2e4e7e5\nd2d4");
-    EXPECT_NE(out.find("\nStats: 1 variations, 0 variations killees\n"), std::string::npos);
-    // A token longer than 14 characters is cut and finds nothing.
-    std::tie(book, out) = run("Nf3aaaaaaaaaaaaaaaaaaaaaaaa e5 \n");
-    EXPECT_EQ(book, "\n");
+    // Each move is echoed with its coordinates.
+    EXPECT_NE(outs[0].find("e4 => e2e4\ne5 => e7e5\nNf3 => g1f3\nNc6 => b8c6\n"), std::string::npos);
     EXPECT_EQ(capture_stdout([] { makebook("no-such-file.txt"); }),
               "File no-such-file.txt not found !!\n");
 }
 
-class ChooseBookMove : public ::testing::Test {
-  protected:
-    void SetUp() override { reset_engine(); }
-    void TearDown() override { CLOSE_BOOK(); }
+// A raw line ending in a pawn's step to the last rank (the writer refuses promotions): the book
+// move becomes the first promotion the generator lists.
+TEST(ChooseBookMove, PromotionSquaresGiveTheFirstPromotion) {
+    reset_engine();
     ScratchDir dir;
-};
-
-TEST_F(ChooseBookMove, NoBookMove) {
-    install_books({}, {"d4 d5 "});
-    san_line("e4 ");
-    gen_rec *g = nullptr;
-    EXPECT_EQ(capture_stdout([&] { g = choose_book_move(); }), "Opening move found:\n");
-    EXPECT_EQ(g, nullptr);
-    EXPECT_EQ(ply, 0);
-}
-
-TEST_F(ChooseBookMove, ReturnsTheGeneratedMove) {
-    install_books({}, {"d4 d5 "});
-    start_position();
-    gen_rec *g = nullptr;
-    EXPECT_EQ(capture_stdout([&] { g = choose_book_move(); }), "Opening move found:D2D4\n");
-    ASSERT_NE(g, nullptr);
-    EXPECT_STREQ(move_str(g->m), "d2d4");
-    EXPECT_GE(g - gen_dat, 0);
-    EXPECT_LT(g - gen_dat, first_move[1]);
-}
-
-TEST_F(ChooseBookMove, PromotionSquaresGiveTheFirstPromotion) {
-    // A raw line ending in a pawn's step to the last rank (the writer refuses promotions).
     std::vector<BookMove> line = san_line("h4 g5 hxg5 h6 gxh6 Bg7 hxg7 Nf6 ");
     line.push_back({book_square(14), book_square(7), true}); // g7h8
     BookTree tree;
     tree.add_line(line);
-    write_random_tables();
-    write_bytes("tourbook.bin", {0xFF, 0xFF});
-    write_bytes("mainbook.bin", tree.serialise(false));
-    ASSERT_EQ(INITIALIZE("tourbook.bin", "mainbook.bin"), 0);
+    install_main_records(tree.serialise(false));
     san_line("h4 g5 hxg5 h6 gxh6 Bg7 hxg7 Nf6 ");
     gen_rec *g = nullptr;
     EXPECT_EQ(capture_stdout([&] { g = choose_book_move(); }), "Opening move found:G7H8\n");
     ASSERT_NE(g, nullptr);
     EXPECT_STREQ(move_str(g->m), "g7h8N");
+    CLOSE_BOOK();
 }
 
 } // namespace

@@ -1,36 +1,17 @@
 #include "test_util.h"
 
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 #include <unistd.h>
 
 #include "board.h"
 #include "console.h"
-#include "hash.h"
+#include "engine_reset.h"
 #include "keys.h"
 #include "notation.h"
-#include "search.h"
 
-void reset_engine() {
-    set_initial_position();
-    init_hash();
-    mb_hash = 1;
-    kb_hash_pawn = 64;
-    hashing = 1;
-    capture_stdout([] {
-        HashInit();
-        HashPawnInit();
-    });
-    ComputeHashCode();
-    null_move = make_move_word(8, 8, 0, FLAG_NULL);
-    memset(history, 0, sizeof history);
-    memset(bf_history, 0, sizeof bf_history);
-    memset(pv, 0, sizeof pv);
-    memset(killer, 0, sizeof killer);
-    cnt_nm = 0;
-    gen();
-}
+void reset_engine() { capture_stdout(reset_engine_state); }
 
 void setup_fen(const std::string &fen) {
     std::istringstream in(fen);
@@ -49,8 +30,8 @@ void setup_fen(const std::string &fen) {
 
 std::string capture_stdout(const std::function<void()> &f) {
     fflush(stdout);
-    char name[] = "/tmp/vrk-capture-XXXXXX";
-    int fd = mkstemp(name);
+    std::string name = (std::filesystem::temp_directory_path() / "vrk-capture-XXXXXX").string();
+    int fd = mkstemp(name.data());
     int saved = dup(1);
     dup2(fd, 1);
     f();
@@ -63,7 +44,7 @@ std::string capture_stdout(const std::function<void()> &f) {
     ssize_t n;
     while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
     close(fd);
-    unlink(name);
+    unlink(name.c_str());
     return out;
 }
 
@@ -72,3 +53,25 @@ int find_move(const std::string &coord) {
         if (coord == move_str(gen_dat[i].m)) return gen_dat[i].m;
     return 0;
 }
+
+// Names are tried until one is new, so that test processes running side by side never share one.
+TempDir::TempDir() {
+    namespace fs = std::filesystem;
+    static unsigned serial = 0;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    do
+        dir_ = fs::temp_directory_path() /
+               ("vrk-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
+    while (!fs::create_directory(dir_));
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+ScratchDir::ScratchDir() : home_(std::filesystem::current_path()) {
+    std::filesystem::current_path(path());
+}
+
+ScratchDir::~ScratchDir() { std::filesystem::current_path(home_); }

@@ -1,5 +1,6 @@
 // Helpers shared by the unit tests.
 #pragma once
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -13,3 +14,29 @@ void setup_fen(const std::string &fen);
 std::string capture_stdout(const std::function<void()> &f);
 // Finds the generated root move with this coordinate text ("e2e4", "e7e8Q"); 0 when none.
 int find_move(const std::string &coord);
+
+// A fresh empty directory under the system's temporary directory, removed with its contents
+// when the object goes (as far as the system lets: Windows keeps files that are still open).
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::filesystem::path &path() const { return dir_; }
+    // The path with a trailing separator, as the engine's path settings expect.
+    std::string prefix() const { return (dir_ / "").string(); }
+
+  private:
+    std::filesystem::path dir_;
+};
+
+// A TempDir that is also the working directory while it lives.
+class ScratchDir : public TempDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+
+  private:
+    std::filesystem::path home_;
+};
