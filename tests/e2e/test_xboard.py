@@ -4,13 +4,11 @@ protocol line is compared exactly."""
 import os
 import re
 import signal
-import subprocess
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vrk_e2e import VRK, Checks, run, workdir  # noqa: E402
+from vrk_e2e import VRK, Checks, Running, run, workdir  # noqa: E402
 
 CLEAR = "\033[H\033[J"
 # Settings for the tests that search: no book, and a small table, since a search's set-up
@@ -50,31 +48,13 @@ def session(lines, rc=True, timeout=60):
     return (*split_session(out), status)
 
 
-class Engine:
+class Engine(Running):
     """The engine under the protocol, driven line by line while it runs: for input that
     arrives while it searches or ponders."""
 
     def __init__(self, rc=True):
-        self.proc = subprocess.Popen([VRK], cwd=workdir(rc), stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        self.out = b""
-        self.lock = threading.Lock()
-        self.reader = threading.Thread(target=self._read)
-        self.reader.start()
+        super().__init__([VRK], workdir(rc))
         self.send("xboard")
-
-    def _read(self):
-        for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
-            with self.lock:
-                self.out += chunk
-
-    def text(self):
-        with self.lock:
-            return self.out.decode("latin-1")
-
-    def send(self, line):
-        self.proc.stdin.write(line.encode() + b"\n")
-        self.proc.stdin.flush()
 
     def wait_for(self, pattern, timeout=20):
         """The first match of pattern in the protocol output; None after the timeout."""
@@ -94,10 +74,8 @@ class Engine:
 
     def finish(self, timeout=30):
         """Closes the input; returns (init text, protocol output, exit status)."""
-        self.proc.stdin.close()
-        status = self.proc.wait(timeout=timeout)
-        self.reader.join()
-        return (*split_session(self.text()), status)
+        out, status = self.close(timeout)
+        return (*split_session(out), status)
 
 
 def transcript_regex(expected):

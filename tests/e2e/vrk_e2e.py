@@ -6,6 +6,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 VRK, DATA, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
@@ -60,6 +61,39 @@ class Checks:
     def done(self):
         print(f"{self.passed} passed, {self.failed} failed")
         sys.exit(1 if self.failed else 0)
+
+
+class Running:
+    """A process whose output is collected by a thread while lines are sent to it."""
+
+    def __init__(self, args, cwd):
+        self.proc = subprocess.Popen(args, cwd=cwd, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.out = b""
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self._read)
+        self.reader.start()
+
+    def _read(self):
+        for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
+            with self.lock:
+                self.out += chunk
+
+    def text(self):
+        with self.lock:
+            return self.out.decode("latin-1")
+
+    def send(self, *lines):
+        for line in lines:
+            self.proc.stdin.write(line.encode() + b"\n")
+        self.proc.stdin.flush()
+
+    def close(self, timeout):
+        """Closes the input; returns (output, exit status)."""
+        self.proc.stdin.close()
+        status = self.proc.wait(timeout=timeout)
+        self.reader.join()
+        return self.text(), status
 
 
 class Session:

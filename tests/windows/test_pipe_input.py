@@ -7,43 +7,21 @@ the Windows build runs through the same pipe driver.
 Arguments: the launcher that runs vrk.exe through the pipe driver, the data folder, the build."""
 import os
 import re
-import subprocess
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from vrk_e2e import VRK, Checks, workdir  # noqa: E402
+from vrk_e2e import VRK, Checks, Running, workdir  # noqa: E402
 
 NO_BOOK = open(os.path.join(sys.argv[2], "vrk.rc")).read().replace("BOOK=1", "BOOK=0")
 c = Checks()
 
 
-class Session:
+class Session(Running):
     """The engine started through the driver; lines are sent while it runs."""
 
     def __init__(self, *driver_args):
-        self.proc = subprocess.Popen([VRK, *driver_args], cwd=workdir(NO_BOOK),
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT)
-        self.out = b""
-        self.lock = threading.Lock()
-        self.reader = threading.Thread(target=self._read)
-        self.reader.start()
-
-    def _read(self):
-        for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
-            with self.lock:
-                self.out += chunk
-
-    def text(self):
-        with self.lock:
-            return self.out.decode("latin-1")
-
-    def send(self, *lines):
-        for line in lines:
-            self.proc.stdin.write(line.encode() + b"\n")
-        self.proc.stdin.flush()
+        super().__init__([VRK, *driver_args], workdir(NO_BOOK))
 
     def wait_for(self, pattern, timeout=30):
         """Seconds until pattern shows in the output; None if it does not within the timeout."""
@@ -55,10 +33,7 @@ class Session:
         return None
 
     def finish(self):
-        self.proc.stdin.close()
-        status = self.proc.wait(timeout=60)
-        self.reader.join()
-        return self.text(), status
+        return self.close(60)
 
 
 # Console: the line that stops the engine's search is still there to be read afterwards.
