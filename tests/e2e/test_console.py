@@ -13,10 +13,10 @@ INITIAL_BOARD = ("\n8  r n b q k b n r\n7  p p p p p p p p\n6  . . . . . . . .\n
 
 # Without vrk.rc: the message, the tables of the initial settings, the settings line, the prompt.
 out, status, _ = run("bye\n", rc=False)
-c.check("exit status", status == 0, out)
-c.contains("no rc message", out, "Could not load initialization file!\n4096 ko for HASH (262144 entries)\n"
-           "1024 ko for PAWN HASH (65536 entries)\n" + SETTINGS_DEFAULT + "0>vrk# Enjoy your life!\n")
-c.contains("banner help line", out, "\033[00;31mhelp\033[0m displays a list of commands.\n\n")
+c.check("no rc", status == 0 and out.endswith(
+    "\033[00;31mhelp\033[0m displays a list of commands.\n\nChargement du rebel book: tourbook.bin "
+    "mainbook.bin...\nCould not load initialization file!\n4096 ko for HASH (262144 entries)\n"
+    "1024 ko for PAWN HASH (65536 entries)\n" + SETTINGS_DEFAULT + "0>vrk# Enjoy your life!\n"), out)
 
 # Prompts count the game's plies; replies to a bad move and to an unknown word.
 out, _, _ = run("e2e4\ne2e5\nhello\nd\nbye\n", rc=False)
@@ -32,7 +32,6 @@ c.contains("d shows the fen", out, "FEN rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNB
 out, _, _ = run("d\nfen k7/8/1Q6/8/8/8/8/7K b - - 0 1\nd\nundo\nuci\ninfo\nbook\nbook\nhard\neasy\n"
                 "new\nml\nhelp\nbye\n", rc=False)
 c.contains("d initial", out, "0>vrk# " + INITIAL_BOARD + "FEN rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -\n")
-c.contains("fen board", out, "\n8  k . . . . . . .\n7  . . . . . . . .\n6  . Q . . . . . .\n")
 c.contains("fen stalemate", out, "1/2-1/2 {Stalemate}\n0>vrk# ")
 c.contains("fen key", out, "FEN k7/8/1Q6/8/8/8/8/7K b  -\n")
 c.contains("uci", out, "Not Yey Implemented!!\n")
@@ -43,7 +42,6 @@ c.contains("hard easy", out, "ponder=true\n0>vrk# ponder=false\n")
 c.contains("ml", out, "Moves's list: a2a3|a2a4|b2b3|b2b4|c2c3|c2c4|d2d3|d2d4|e2e3|e2e4|f2f3|f2f4|g2g3|"
            "g2g4|h2h3|h2h4|b1a3|b1c3|g1f3|g1h3|e1g1|e1c1|\n")
 c.contains("help", out, "sd n - search n ply per move (>=1)\nundo - takes back a move\n")
-c.contains("help last", out, "Enter moves in coordinate notation, e.g., e2e4, e7e8Q\n")
 
 # A malformed vrk.rc: the settings before the first mismatch are taken, the rest keep theirs.
 rc = "HASH=2\nHPAWN=512\nCHECKNODE=5000\nNULLMOVE=1\n"
@@ -58,13 +56,11 @@ c.contains("rc on one line", out, "hash=1MB, hashpawn=64KB, check_nodes=500n, nu
            "Late Move Reduction=true, egbb=false, egbb_5men=false, learing=false, resign=-1000, book=true\n")
 # HASH=0: no tables at all.
 out, _, _ = run("bye\n", rc="HASH=0\n")
-c.check("hash 0 allocates nothing", "ko for" not in out, out)
-c.contains("hash 0 settings", out, "hash=0MB,")
+c.check("hash 0 allocates nothing", "ko for" not in out and "hash=0MB," in out, out)
 
 # Over-long input is refused without harm, and the end of input ends the program cleanly.
 out, status, _ = run("x" * 10000 + "\n" + "y" * (1 << 20) + " d\n")
-c.check("long words exit status", status == 0, out[-500:])
-c.check("long word refused", out.count("Error (word too long)") == 2, out[-500:])
+c.check("long words refused", status == 0 and out.count("Error (word too long)") == 2, out[-500:])
 c.contains("still running after long words", out, "FEN rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -\n")
 out, status, _ = run("e2e4", rc=False)
 c.check("end of input", status == 0 and out.endswith("1>vrk# "), out[-200:])

@@ -1,7 +1,6 @@
 """Runs the real engine binary in a fresh working directory and returns what it printed."""
 import os
 import re
-import select
 import shutil
 import subprocess
 import sys
@@ -27,6 +26,14 @@ def workdir(rc=True, files=None):
         with open(os.path.join(d, name), "wb" if isinstance(content, bytes) else "w") as f:
             f.write(content)
     return d
+
+
+def rc_with(**settings):
+    """The shipped vrk.rc with these settings changed."""
+    text = open(os.path.join(DATA, "vrk.rc")).read()
+    for key, value in settings.items():
+        text = re.sub(rf"\b{key}=\S*", f"{key}={value}", text)
+    return text
 
 
 def run(script, rc=True, files=None, cwd=None, timeout=120):
@@ -64,10 +71,12 @@ class Checks:
 
 
 class Running:
-    """A process whose output is collected by a thread while lines are sent to it."""
+    """A running program (the engine unless args says otherwise) whose output a thread collects
+    while lines are sent to it, as a person or an interface would."""
 
-    def __init__(self, args, cwd):
-        self.proc = subprocess.Popen(args, cwd=cwd, stdin=subprocess.PIPE,
+    def __init__(self, args=None, cwd=None, rc=True, files=None):
+        self.dir = cwd or workdir(rc, files)
+        self.proc = subprocess.Popen(args or [VRK], cwd=self.dir, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         self.out = b""
         self.lock = threading.Lock()
@@ -85,58 +94,33 @@ class Running:
 
     def send(self, *lines):
         for line in lines:
-            self.proc.stdin.write(line.encode() + b"\n")
+            self.proc.stdin.write(line.encode("latin-1") + b"\n")
         self.proc.stdin.flush()
 
-    def close(self, timeout):
-        """Closes the input; returns (output, exit status)."""
-        self.proc.stdin.close()
-        status = self.proc.wait(timeout=timeout)
-        self.reader.join()
-        return self.text(), status
-
-
-class Session:
-    """The engine driven line by line, as a person at the console or an interface would: input
-    arrives only after the engine has answered what came before."""
-
-    def __init__(self, rc=True, files=None, cwd=None):
-        self.dir = cwd or workdir(rc, files)
-        self.p = subprocess.Popen([VRK], cwd=self.dir, stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        self.out = ""
-        os.set_blocking(self.p.stdout.fileno(), False)
-
-    def send(self, text):
-        self.p.stdin.write(text.encode("latin-1"))
-        self.p.stdin.flush()
-
-    def _read(self, wait):
-        r, _, _ = select.select([self.p.stdout], [], [], wait)
-        if r:
-            chunk = self.p.stdout.read()
-            if chunk:
-                self.out += chunk.decode("latin-1")
-                return True
-        return False
+    def wait_for(self, pattern, timeout=20):
+        """The first match of pattern in the output so far; None after the timeout."""
+        end = time.time() + timeout
+        while True:
+            ended = not self.reader.is_alive()
+            m = re.search(pattern, self.text())
+            if m or ended or time.time() > end:
+                return m
+            time.sleep(0.05)
 
     def expect(self, pattern, timeout=60):
-        """Waits until the output (from the start) matches the regular expression pattern."""
-        end = time.time() + timeout
-        while not re.search(pattern, self.out):
-            if time.time() > end or self.p.poll() is not None and not self._read(0.1):
-                raise AssertionError(f"timeout waiting for {pattern!r}; output tail:\n{self.out[-2000:]}")
-            self._read(0.05)
-        return self.out
+        """The match, which must come before the timeout."""
+        m = self.wait_for(pattern, timeout)
+        if not m:
+            raise AssertionError(f"no {pattern!r} in time; output tail:\n{self.text()[-2000:]}")
+        return m
 
     def close(self, timeout=60):
-        """Ends standard input and returns (all output, exit status)."""
-        self.p.stdin.close()
-        end = time.time() + timeout
-        while self.p.poll() is None and time.time() < end:
-            self._read(0.05)
-        while self._read(0):
-            pass
-        if self.p.poll() is None:
-            self.p.kill()
-        return self.out, self.p.wait()
+        """Ends standard input; returns (all output, exit status), killed after the timeout."""
+        self.proc.stdin.close()
+        try:
+            status = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            status = self.proc.wait()
+        self.reader.join()
+        return self.text(), status

@@ -2,6 +2,7 @@
 // first random table (each preceded by its length, two bytes little-endian; an empty table part
 // keeps the real table, so that the lookups find the books' positions), loaded with INITIALIZE;
 // then FIND_OPENING is asked about a few positions and about the text that follows the parts.
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -19,48 +20,31 @@ const char *const POSITIONS[] = {
     "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -",
 };
 
-// Takes a part of the data whose length stands in its first two bytes.
-std::string take_part(const uint8_t *&data, size_t &size) {
-    if (size < 2) {
-        size = 0;
-        return "";
-    }
-    size_t n = data[0] | (size_t)data[1] << 8;
-    data += 2;
-    size -= 2;
-    if (n > size) n = size;
-    std::string part(reinterpret_cast<const char *>(data), n);
-    data += n;
-    size -= n;
-    return part;
-}
-
-void ask(const char *position) {
-    char from[3], to[3];
-    int count;
-    FIND_OPENING(position, from, to, &count);
-}
-
-std::string read_file(const char *path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+// Writes the next part of the data, as long as its first two bytes say or as what is left.
+size_t write_part(const char *path, const uint8_t *&data, size_t &size) {
+    size_t n = size < 2 ? 0 : std::min(size - 2, (size_t)(data[0] | data[1] << 8));
+    size_t used = size < 2 ? size : n + 2;
+    fuzz_write_file(path, data + used - n, n);
+    data += used;
+    size -= used;
+    return n;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const std::string real_random1 = read_file("random1.bin"); // before it is overwritten
-    std::string tournament = take_part(data, size);
-    std::string main_book = take_part(data, size);
-    std::string random1 = take_part(data, size);
-    if (random1.empty()) random1 = real_random1;
-    fuzz_write_file("random1.bin", (const uint8_t *)random1.data(), random1.size());
-    fuzz_write_file("tour.bin", (const uint8_t *)tournament.data(), tournament.size());
-    fuzz_write_file("main.bin", (const uint8_t *)main_book.data(), main_book.size());
+    static const std::string real_random1(
+        std::istreambuf_iterator<char>(std::ifstream("random1.bin", std::ios::binary).rdbuf()), {});
+    write_part("tour.bin", data, size);
+    write_part("main.bin", data, size);
+    if (!write_part("random1.bin", data, size))
+        fuzz_write_file("random1.bin", (const uint8_t *)real_random1.data(), real_random1.size());
     if (INITIALIZE("tour.bin", "main.bin") > BOOK_NO_TOURNAMENT) return 0;
+    char from[3], to[3];
+    int count;
     for (const char *p : POSITIONS)
-        ask(p);
-    ask(fuzz_text(data, size).c_str());
+        FIND_OPENING(p, from, to, &count);
+    FIND_OPENING(fuzz_text(data, size).c_str(), from, to, &count);
     CLOSE_BOOK();
     return 0;
 }

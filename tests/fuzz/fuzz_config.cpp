@@ -1,10 +1,8 @@
 // The configuration file: the data is written to vrk.rc and read with read_config, then the
 // settings go where start-up sends them: the bitbase loader (from a directory holding no
-// tables) and a three-ply search of the initial position with the search switches as read. The
-// sizes are the only settings held back (hash tables stay at 1 MB and 64 KB, the bitbase cache
-// at most 64 MB), since any size up to 2 GB is valid and would only measure the machine; the
-// unit tests cover the largest ones.
-#include <cstdio>
+// tables) and a three-ply search of the initial position with the search switches as read.
+// Sizes are held back (hash tables of 1 MB and 64 KB, a bitbase cache of at most 64 MB): any
+// size up to 2 GB is valid and would only measure the machine.
 #include <cstring>
 
 #include "board.h"
@@ -27,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     learning = 0;
     set_initial_position();
     gen();
-    fuzz_search(3);
+    fuzz_search(3); // with the bitbases on when asked, though none loaded
     egbb = 0;
     return 0;
 }

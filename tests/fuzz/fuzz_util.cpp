@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 #include "board.h"
@@ -15,32 +15,23 @@
 #include "search.h"
 
 namespace {
-
 char work_dir[] = "/tmp/vrk-fuzz-XXXXXX";
-
-// The working directory goes when the run ends normally; a crash leaves it for inspection.
-void remove_work_dir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(work_dir, ignored);
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     static const char rc[] =
         "HASH=1\nHPAWN=64\nCHECKNODES=500\nNULLMOVE=1\nMTDF=0\nABWINDOW=50\nFUTILITY=1\n"
         "RAZOR=1\nDELTA=1\nLMR=1\nEGBB=0\nEGBBCACHE=4\nEGBBPATH=egbb/\n5MEN=0\nLEARN=0\n"
         "RESIGN_VALUE=-1000\nBOOK=1\n";
-    const int null_fd = open("/dev/null", O_WRONLY);
-    if (null_fd >= 0) {
-        dup2(null_fd, 1);
-        close(null_fd);
-    }
-    if (!mkdtemp(work_dir) || chdir(work_dir) != 0) {
-        perror("fuzz: working directory");
+    if (!freopen("/dev/null", "w", stdout) || !mkdtemp(work_dir) || chdir(work_dir) != 0) {
+        perror("fuzz: set-up");
         abort();
     }
-    atexit(remove_work_dir);
+    // The working directory goes when the run ends normally; a crash leaves it for inspection.
+    atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(work_dir, ignored);
+    });
     for (const char *name : {"random1.bin", "random2.bin", "tourbook.bin", "mainbook.bin"})
         std::filesystem::copy_file(std::string(VRK_DATA_DIR) + "/" + name, name);
     fuzz_write_file("vrk.rc", (const uint8_t *)rc, sizeof rc - 1);
@@ -66,12 +57,10 @@ void fuzz_search(int depth) {
 }
 
 void fuzz_write_file(const char *path, const uint8_t *data, size_t size) {
-    FILE *f = fopen(path, "wb");
-    if (!f) abort();
-    if (size && fwrite(data, 1, size, f) != size) abort();
-    fclose(f);
+    if (!std::ofstream(path, std::ios::binary).write((const char *)data, (std::streamsize)size))
+        abort();
 }
 
 std::string fuzz_text(const uint8_t *data, size_t size) {
-    return std::string(reinterpret_cast<const char *>(data), strnlen((const char *)data, size));
+    return std::string((const char *)data, strnlen((const char *)data, size));
 }

@@ -3,7 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,31 +18,19 @@
 #include "test_util.h"
 
 using Bytes = std::vector<uint8_t>;
+using Moves = std::vector<std::string>;
+
+// The shipped data of the source tree, where the tests start.
+inline const std::string DATA = (std::filesystem::current_path() / "data" / "").string();
+
+inline void copy_data(std::initializer_list<const char *> names) {
+    for (const char *name : names)
+        std::filesystem::copy_file(DATA + name, name,
+                                   std::filesystem::copy_options::overwrite_existing);
+}
 
 inline void write_bytes(const std::string &name, const Bytes &bytes) {
-    FILE *f = fopen(name.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
-inline void write_text(const std::string &name, const std::string &text) {
-    write_bytes(name, Bytes(text.begin(), text.end()));
-}
-
-// Random tables of the given length in bytes from a xorshift generator (not the shipped ones).
-inline void write_random_tables(size_t bytes = 4 * RANDOM_ENTRIES) {
-    uint32_t x = 2463534242u;
-    for (const char *name : {"random1.bin", "random2.bin"}) {
-        Bytes b;
-        while (b.size() < bytes) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            b.push_back((uint8_t)x);
-        }
-        write_bytes(name, b);
-    }
+    std::ofstream(name, std::ios::binary).write((const char *)bytes.data(), bytes.size());
 }
 
 // The initial position with its key, as the debug checks of makemove expect.
@@ -50,23 +39,32 @@ inline void start_position() {
     ComputeHashCode();
 }
 
-// The book moves of a line of algebraic moves from the initial position; a trailing '?' marks a
-// move never to be played. Leaves the engine in the position after the line.
-inline std::vector<BookMove> san_line(const std::string &text) {
+// What the book reads of the current position: placement and side to move.
+inline std::string book_position() {
+    char buf[224];
+    get_current_fen(buf);
+    std::string fen = buf;
+    return fen.substr(0, fen.find(' ') + 2);
+}
+
+// The book moves of a line of a book text, played from the initial position; `before` receives
+// the position before each move. Leaves the engine in the position after the line.
+inline std::vector<BookMove> san_line(const std::string &text, Moves *before = nullptr) {
     std::vector<BookMove> line;
     start_position();
     std::istringstream in(text);
-    std::string token;
-    while (in >> token) {
-        bool playable = token.back() != '?';
-        if (!playable) token.pop_back();
+    for (std::string token; in >> token;) {
+        bool playable;
+        std::string move = read_book_token(token, playable);
+        if (before) before->push_back(book_position());
         ply = 0;
         gen();
-        int i = cherche_move(token.c_str());
-        EXPECT_GE(i, 0) << token;
-        if (i < 0) break;
-        int m = gen_dat[i].m;
-        EXPECT_TRUE(makemove(m)) << token;
+        int i = cherche_move(move.c_str());
+        int m = i < 0 ? 0 : gen_dat[i].m;
+        if (i < 0 || !makemove(m)) {
+            ADD_FAILURE() << "no move " << token << " in " << text;
+            break;
+        }
         line.push_back(BookMove{book_square(move_from(m)), book_square(move_to(m)), playable});
     }
     ply = 0;
@@ -74,53 +72,38 @@ inline std::vector<BookMove> san_line(const std::string &text) {
     return line;
 }
 
-inline Bytes book_of(const std::vector<std::string> &lines, bool tournament) {
+inline Bytes book_of(const Moves &lines, bool tournament) {
     BookTree tree;
     for (const std::string &l : lines)
         tree.add_line(san_line(l));
     return tree.serialise(tournament);
 }
 
-// Writes random tables and both books, and loads them; the tournament book may be empty (FF FF).
-inline void install_books(const std::vector<std::string> &tour,
-                          const std::vector<std::string> &main) {
-    write_random_tables();
-    write_bytes("tourbook.bin", book_of(tour, true));
-    write_bytes("mainbook.bin", book_of(main, false));
-    ASSERT_EQ(INITIALIZE("tourbook.bin", "mainbook.bin"), 0);
-}
-
-// Writes random tables, an empty tournament book and these raw main-book records, and loads them.
-inline void install_main_records(const Bytes &main) {
-    write_random_tables();
-    write_bytes("tourbook.bin", {0xFF, 0xFF});
+// Writes the shipped random tables and these books, and loads them; an empty tournament book is
+// FF FF.
+inline void install_records(const Bytes &tour, const Bytes &main) {
+    copy_data({"random1.bin", "random2.bin"});
+    write_bytes("tourbook.bin", tour);
     write_bytes("mainbook.bin", main);
     ASSERT_EQ(INITIALIZE("tourbook.bin", "mainbook.bin"), 0);
 }
 
-// Candidates ("E2E4") the book offers for a position text, in order of discovery.
-inline std::vector<std::string> candidates_for(const std::string &position) {
+inline void install_books(const Moves &tour, const Moves &main) {
+    install_records(book_of(tour, true), book_of(main, false));
+}
+
+// Candidates ("E2E4") the book offers for a position text, in order of discovery; `chosen`
+// receives the one drawn.
+inline Moves candidates_for(const std::string &position, std::string *chosen = nullptr) {
     char from[3], to[3];
     int count = -1;
     FIND_OPENING(position.c_str(), from, to, &count);
-    std::vector<std::string> out;
+    if (chosen) *chosen = std::string(from) + to;
+    Moves out;
     for (int i = 0; i < book_candidate_count(); i++) {
         book_candidate(i, from, to);
         out.push_back(std::string(from) + to);
     }
     EXPECT_EQ(count, (int)out.size());
     return out;
-}
-
-// The position text of the engine's current position.
-inline std::string current_position() {
-    char buf[224];
-    get_current_fen(buf);
-    return buf;
-}
-
-// Candidates after a line of algebraic moves from the initial position.
-inline std::vector<std::string> candidates_after(const std::string &moves) {
-    san_line(moves);
-    return candidates_for(current_position());
 }

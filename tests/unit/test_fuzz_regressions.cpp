@@ -32,77 +32,53 @@ std::string position_text() {
     return buf;
 }
 
-// Every generated root move stays on the board, and making and taking it back leaves a sound
-// position and then the very position it started from.
-void expect_moves_sound(const std::string &fen) {
-    SCOPED_TRACE(fen);
-    reset_engine();
-    setup_fen(fen);
-    const std::string before = position_text();
-    for (int i = first_move[0]; i < first_move[1]; i++) {
-        int m = gen_dat[i].m;
-        ASSERT_TRUE(move_from(m) >= 0 && move_from(m) < 64 && move_to(m) >= 0 && move_to(m) < 64)
-            << "move " << i;
-        if (makemove(m)) {
-            EXPECT_TRUE(position_ok()) << "after move " << i;
-            takeback();
-        }
-        EXPECT_TRUE(position_ok()) << "after taking back move " << i;
-        ASSERT_EQ(position_text(), before) << "move " << i << " was not undone";
-    }
-}
-
-namespace fs = std::filesystem;
-
-// A working directory holding the data files, so that start-up finds its books and vrk.rc.
-class InDataDir : public ::testing::Test {
-  protected:
-    fs::path home;
-    void SetUp() override {
-        home = fs::current_path();
-        ASSERT_TRUE(fs::exists("data/vrk.rc")) << "tests run from the source root";
-        fs::current_path("data");
-    }
-    void TearDown() override {
-        input_use_text(nullptr);
-        fs::current_path(home);
-    }
-    static void run_xboard(const std::string &text) {
-        input_use_text(text.c_str());
-        capture_stdout([] { xboard(); });
-    }
-};
-
-std::string knight_shuffle(int times, const char *sep) {
-    std::string s;
-    for (int i = 0; i < times; i++)
-        for (const char *m : {"g1f3", "g8f6", "f3g1", "f6g8"})
-            s += std::string(m) + sep;
-    return s;
+// The protocol loop reading text, from the data directory where "new" finds books and vrk.rc.
+void run_xboard(const std::string &text) {
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path("data");
+    input_use_text(text.c_str());
+    capture_stdout([] { xboard(); });
+    input_use_text(nullptr);
+    std::filesystem::current_path(home);
 }
 
 } // namespace
 
+// Every generated root move stays on the board, and making and taking it back leaves a sound
+// position and then the very position it started from.
 TEST(FuzzRegressions, CastlingRightsOrPawnsWhereNoGameLeadsThem) {
-    for (const char *fen : {"4k3/8/8/8/8/8/4K2r/8 w K - 0 1",     // king off e1
-                            "4k3/8/8/8/8/8/3K4/R6R w KQ - 0 1",   // no king on e1
-                            "4k3/8/8/8/8/8/8/4K3 w KQkq - 0 1",   // no rooks
-                            "4K3/8/8/8/8/8/8/r3k2r b KQkq - 0 1", // kings swapped
-                            "P3k2P/8/8/8/8/8/8/p3K2p w - - 0 1",  // pawns on their last rank
-                            "P3k2P/8/8/8/8/8/8/p3K2p b - - 0 1", "Pp2k3/8/8/8/8/8/8/4K1Pp w - - 0 1"})
-        expect_moves_sound(fen);
+    for (const char *fen :
+         {"4k3/8/8/8/8/8/4K2r/8 w K - 0 1",     // king off e1
+          "4k3/8/8/8/8/8/3K4/R6R w KQ - 0 1",   // no king on e1
+          "4k3/8/8/8/8/8/8/4K3 w KQkq - 0 1",   // no rooks
+          "4K3/8/8/8/8/8/8/r3k2r b KQkq - 0 1", // kings swapped
+          "P3k2P/8/8/8/8/8/8/p3K2p w - - 0 1",  // pawns on their last rank
+          "P3k2P/8/8/8/8/8/8/p3K2p b - - 0 1", "Pp2k3/8/8/8/8/8/8/4K1Pp w - - 0 1"}) {
+        SCOPED_TRACE(fen);
+        reset_engine();
+        setup_fen(fen);
+        const std::string before = position_text();
+        for (int i = first_move[0]; i < first_move[1]; i++) {
+            int m = gen_dat[i].m;
+            ASSERT_TRUE(move_from(m) >= 0 && move_from(m) < 64 && move_to(m) >= 0 &&
+                        move_to(m) < 64);
+            if (makemove(m)) {
+                EXPECT_TRUE(position_ok()) << "after move " << i;
+                takeback();
+            }
+            EXPECT_TRUE(position_ok()) << "after taking back move " << i;
+            ASSERT_EQ(position_text(), before) << "move " << i << " was not undone";
+        }
+    }
 }
 
 TEST(FuzzRegressions, EvaluationWithMoreThanEightPawnsASide) {
     for (const char *fen :
          {"4k3/8/8/8/P7/PPPPPPPP/P7/1N2K2R w - - 0 1", "1n2k2r/p7/pppppppp/p7/8/8/8/4K3 b - - 0 1",
           "rn2k1nr/pppppppp/pppppppp/8/8/PPPPPPPP/PPPPPPPP/RN2K1NR w - - 0 1"}) {
-        SCOPED_TRACE(fen);
         reset_engine();
         setup_fen(fen);
-        int e = eval();
-        EXPECT_GT(e, -INF_SCORE);
-        EXPECT_LT(e, INF_SCORE);
+        EXPECT_LT(abs(eval()), INF_SCORE) << fen;
     }
 }
 
@@ -137,28 +113,25 @@ TEST(FuzzRegressions, AlgebraicTextOfAMoveThePositionRefuses) {
     EXPECT_TRUE(position_ok());
 }
 
-TEST_F(InDataDir, ProtocolMovesBeyondTheMoveStackAreRefused) {
-    run_xboard("new\nforce\n" + knight_shuffle(101, "\n") + "quit\n");
+TEST(FuzzRegressions, ProtocolMovesBeyondTheMoveStackAreRefused) {
+    std::string moves;
+    for (int i = 0; i < 101; i++)
+        moves += "g1f3\ng8f6\nf3g1\nf6g8\n";
+    run_xboard("new\nforce\n" + moves + "quit\n");
     EXPECT_LE(hply, HIST_STACK - 2);
     EXPECT_TRUE(position_ok());
 }
 
-TEST_F(InDataDir, UndoNeverCrossesAnEdit) {
+TEST(FuzzRegressions, UndoNeverCrossesAnEdit) {
     run_xboard("new\nforce\ne2e4\ne7e5\nedit\n#\nKe1\nc\nKe8\n.\nundo\nremove\nquit\n");
     EXPECT_TRUE(position_ok());
-    int pieces = 0;
-    for (int sq = 0; sq < 64; sq++)
-        pieces += color[sq] != EMPTY;
-    EXPECT_EQ(pieces, 2);
-    EXPECT_EQ(piece[60], KING);
-    EXPECT_EQ(piece[4], KING);
+    EXPECT_EQ(position_text(), "4k3/8/8/8/8/8/8/4K3 w  -");
 }
 
 // A search window of zero or less never converges; with it the first search ran for ever. The
 // test passes when every search returns.
 TEST(FuzzRegressions, SearchEndsWhateverTheConfiguredWindow) {
     ScratchDir scratch;
-    int saved_mtdf = emtdf, saved_window = mtdf_window;
     // A hang ends the test program instead of holding up the whole run.
     static std::atomic<bool> finished{false};
     std::thread([] {
@@ -172,10 +145,7 @@ TEST(FuzzRegressions, SearchEndsWhateverTheConfiguredWindow) {
     for (const char *rc :
          {"MTDF=1\nABWINDOW=0\n", "MTDF=1\nABWINDOW=-50\n", "MTDF=0\nABWINDOW=-20000\n"}) {
         SCOPED_TRACE(rc);
-        FILE *f = fopen("vrk.rc", "w");
-        ASSERT_NE(f, nullptr);
-        fprintf(f, "HASH=1\nHPAWN=64\nCHECKNODES=10000\nNULLMOVE=1\n%s", rc);
-        fclose(f);
+        std::ofstream("vrk.rc") << "HASH=1\nHPAWN=64\nCHECKNODES=10000\nNULLMOVE=1\n" << rc;
         reset_engine();
         capture_stdout([] { read_config(); });
         max_depth = 3;
@@ -186,23 +156,14 @@ TEST(FuzzRegressions, SearchEndsWhateverTheConfiguredWindow) {
         input_use_text(nullptr);
     }
     finished = true;
-    emtdf = saved_mtdf;
-    mtdf_window = saved_window;
 }
 
 // Cache sizes of 2048 MB and more overflowed the byte count handed to the prober (an undefined
 // result that the sanitizer build reports).
 TEST(FuzzRegressions, BitbaseCacheOfTwoGigabytesOrMore) {
-    int saved_cache = egbb_cache;
-    char saved_path[255];
-    snprintf(saved_path, sizeof saved_path, "%s", egbb_path);
     snprintf(egbb_path, 255, "%s", "/nonexistent-vrk-egbb/");
-    for (int mb : {2048, 1 << 30}) {
+    for (int mb : {2048, 1 << 30, 1}) {
         egbb_cache = mb;
         capture_stdout([] { init_egbb(); });
     }
-    egbb_cache = 1;
-    capture_stdout([] { init_egbb(); });
-    egbb_cache = saved_cache;
-    snprintf(egbb_path, 255, "%s", saved_path);
 }

@@ -69,9 +69,3 @@ TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
 }
-
-ScratchDir::ScratchDir() : home_(std::filesystem::current_path()) {
-    std::filesystem::current_path(path());
-}
-
-ScratchDir::~ScratchDir() { std::filesystem::current_path(home_); }

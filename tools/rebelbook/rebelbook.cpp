@@ -92,14 +92,8 @@ int legal_readings(const std::string &token, int m) {
 // Plays one token on the engine's board and gives its book move; false with err filled when the
 // token cannot go into a book.
 bool play_token(std::string token, BookMove &out, std::string &err) {
-    bool playable = true;
-    if (!token.empty() && token.back() == '?') {
-        playable = false;
-        token.pop_back();
-    }
-    std::string bare;
-    for (char c : token)
-        if (c != '+') bare += c;
+    bool playable;
+    std::string bare = read_book_token(token, playable);
     ply = 0;
     gen();
     int i = cherche_move(bare.c_str());
