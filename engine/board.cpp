@@ -348,7 +348,7 @@ int makemove(int m) {
         for (int i = 0; i < r->n_empty; i++)
             if (color[r->empty[i]] != EMPTY) return 0;
         for (int sq : r->safe)
-            if (newattack(sq, xside)) return 0;
+            if (attack(sq, xside)) return 0;
         key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
         set_square(r->rook_to, side, ROOK);
         set_square(r->rook_from, EMPTY, EMPTY);
