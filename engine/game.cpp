@@ -17,6 +17,9 @@ namespace {
 constexpr double MIN_MOVE_TIME = 0.3; // seconds
 constexpr double SHORT_CLOCK = 60.0;  // below this the clock is nearly spent
 
+// Depth of the search that stands in when the engine's own ran out of time without a move.
+constexpr unsigned FALLBACK_DEPTH = 3;
+
 // How much of the remaining time one move may take, by how far the engine is behind.
 int time_divisor(double own, double opp) {
     double behind = opp - own;
@@ -47,17 +50,6 @@ int promotion_offset(char c) {
     }
 }
 
-// Index of the root move the text names, -1 when there is none.
-int find_ponder_move(const char *text) {
-    int from = square_of(text), to = square_of(text + 2);
-    for (int k = 0; k < first_move[1]; k++) {
-        int m = gen_dat[k].m;
-        if (move_from(m) != from || move_to(m) != to) continue;
-        return (move_bits(m) & FLAG_PROMOTE) ? k + promotion_offset(text[4]) : k;
-    }
-    return -1;
-}
-
 // The first legal move of the root position, 0 when there is none.
 int first_legal_move() {
     ply = 0;
@@ -70,7 +62,31 @@ int first_legal_move() {
     return 0;
 }
 
+// A short search without the table, then the first legal move should even that find nothing.
+void fallback_search(int mode) {
+    int saved_hashing = hashing;
+    unsigned saved_depth = max_depth;
+    hashing = 0;
+    anticipedmove = 0;
+    stop_depth = 1;
+    max_depth = FALLBACK_DEPTH;
+    think(mode);
+    hashing = saved_hashing;
+    max_depth = saved_depth;
+    if (!pv[0][0]) pv[0][0] = first_legal_move();
+}
+
 } // namespace
+
+int find_ponder_move(const char *text) {
+    int from = square_of(text), to = square_of(text + 2);
+    for (int k = 0; k < first_move[1]; k++) {
+        int m = gen_dat[k].m;
+        if (move_from(m) != from || move_to(m) != to) continue;
+        return (move_bits(m) & FLAG_PROMOTE) ? k + promotion_offset(text[4]) : k;
+    }
+    return -1;
+}
 
 double allocate_time(double own_seconds, double opponent_seconds, int mps, int base,
                      int increment) {
@@ -93,8 +109,8 @@ double allocate_time(double own_seconds, double opponent_seconds, int mps, int b
 
 int do_ponder(const char *text) {
     anticipedmove = 0;
-    // Once input has ended nothing could end a ponder search.
-    if (input_ended() || strlen(text) < 4) return 1;
+    // Only input ends a ponder search: none may be on its way.
+    if (input_cannot_arrive() || strlen(text) < 4) return 1;
     int k = find_ponder_move(text);
     if (k < 0 || !makemove(gen_dat[k].m)) return 1;
     printf("Ponder move %s\n", text);
@@ -139,22 +155,13 @@ int resign() {
 // The engine's search for the move it is about to play. Aged entries outlive a reset of the
 // table, so a search can answer every depth it completes from the table at the root and then
 // run out of time in the first depth it really searches, before any root move improved: it
-// leaves no move although the position has one. Rather than stop playing, the engine searches
-// once more from scratch without the table and, should even that be cut short, plays its
-// first legal move.
+// leaves no move although the position has one. Rather than lose the game on time, the engine
+// then plays the move of a short search without the table. A search that input stopped is left
+// as it is: what arrived is read next.
 void think_for_move(int mode) {
-    // Without a time or depth limit only input ends the search, as in pondering: once input
-    // has ended, nothing could.
+    // Without a time or depth limit only input ends the search, as in pondering.
     stop_on_input_end = max_time == NO_TIME_LIMIT && max_depth >= DEFAULT_MAX_DEPTH;
     think(mode);
-    if (!pv[0][0] && first_legal_move()) {
-        int saved_hashing = hashing;
-        hashing = 0;
-        anticipedmove = 0;
-        stop_depth = 1;
-        think(mode);
-        hashing = saved_hashing;
-        if (!pv[0][0]) pv[0][0] = first_legal_move();
-    }
     stop_on_input_end = 0;
+    if (!pv[0][0] && !bioskey() && first_legal_move()) fallback_search(mode);
 }

@@ -59,9 +59,9 @@ bool read_line(char *buf) {
 }
 
 // Analysis of the position on the board: a search that only the next input ends, so it must
-// neither start nor go on once input has ended.
+// neither start nor go on when no input can come.
 void analyse() {
-    if (input_ended()) return;
+    if (input_cannot_arrive()) return;
     stop_on_input_end = 1;
     think(post);
     stop_on_input_end = 0;
