@@ -152,12 +152,14 @@ def seconds_to_move(lines, pause=0.0, during=()):
     return moved - start, moved - sent, e.finish()[1]
 
 
-# "time" turns the clock into the budget with the last "level" and "otim": 3 s left in
-# sudden death give 0.3 s, 90 s for 40 moves give 90 / 43 = 2.09 s (from "go" to "move").
-sudden = seconds_to_move(["level 0 0 0", "otim 300", "time 300"])[0]
+# "time" turns the clock into the budget with the last "level" and "otim": 90 s for 40 moves
+# give 90 / 43 = 2.09 s; 30 s with 2.5 s a move give 0.5 + 2.5 s (read as minutes:seconds and a
+# decimal increment); 3 s left in sudden death give 0.3 s, which the clock guard cuts to 0.05 s.
 forty = seconds_to_move(["level 40 0 0", "otim 9000", "time 9000"])[0]
-checks.check("time and level set the search budget", sudden < 1.9 and forty >= 2.0,
-             f"{sudden:.2f} s and {forty:.2f} s")
+increment = seconds_to_move(["level 0 0:30 2.5", "otim 3000", "time 3000"])[0]
+sudden = seconds_to_move(["level 0 0 0", "otim 300", "time 300"])[0]
+checks.check("time and level set the search budget", forty >= 2.0 and 2.9 <= increment < 4.5
+             and sudden < 0.9, f"{forty:.2f} s, {increment:.2f} s and {sudden:.2f} s")
 
 # "." lines and empty lines reaching the engine while it searches do not interrupt it: the
 # move still comes when the 2 s of "st 2" are spent.

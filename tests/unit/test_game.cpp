@@ -1,7 +1,10 @@
-// Time allocation, the resignation rule, pondering's choice of move and the game-state report.
+// Time allocation, the level reader, the clock guard, the resignation rule, pondering's choice
+// of move and the game-state report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "board.h"
 #include "console.h"
@@ -51,6 +54,92 @@ TEST_F(Game, AllocateTime) {
             << c.own << " " << c.opponent << " " << c.mps << " " << c.moves_made;
         EXPECT_EQ(tply, c.moves_made + 1);
     }
+}
+
+TEST_F(Game, LevelReader) {
+    const struct {
+        const char *line;
+        int mps;
+        double base, inc;
+    } read[] = {
+        {"level 40 5 0", 40, 300, 0},       {"level 40 0:30 0", 40, 30, 0},
+        {"level 0 0:10 0.1\n", 0, 10, 0.1}, {"level 0 2 12", 0, 120, 12},
+        {"level 200 1 0", 200, 60, 0},      {"level 0 1:05 2.25", 0, 65, 2.25},
+    };
+    for (const auto &c : read) {
+        Level l;
+        ASSERT_TRUE(read_level(c.line, &l)) << c.line;
+        EXPECT_EQ(l.mps, c.mps) << c.line;
+        EXPECT_DOUBLE_EQ(l.base, c.base) << c.line;
+        EXPECT_DOUBLE_EQ(l.inc, c.inc) << c.line;
+    }
+    // Junk leaves the level as it was.
+    for (const char *junk :
+         {"level x", "level 40 5:", "level 40 -3 0", "level 40 5", "level 40 5:60 0",
+          "level 99999999999999999999 5 0", "level 40 99999999 0", "level 40 5 1e9",
+          "level 40 5 0.1.2", "level 40 5 inf", "level 40 5 nan", "level 40 5 4000", "level"}) {
+        Level l;
+        l.mps = 7;
+        EXPECT_FALSE(read_level(junk, &l)) << junk;
+        EXPECT_EQ(l.mps, 7) << junk;
+    }
+}
+
+// Moves to go before the clock is refilled, as the protocol gives them to the guard.
+int to_go(int mps, int moves_made) { return mps ? mps - moves_made % mps : 0; }
+
+// Wherever the rule spreads the clock (more than a minute left in sudden death, more than
+// 43 s on a control of 40 moves), the guard leaves its budget alone.
+TEST_F(Game, ClockGuardKeepsTheRuleWhereAffordable) {
+    for (double own = 43.5; own < 7200; own *= 1.1)
+        for (int made = 0; made < 80; made++)
+            for (auto [mps, inc] : {std::pair{40, 0.0}, {0, 0.0}, {0, 0.1}, {0, 2.0}, {0, 12.0}}) {
+                if (mps == 0 && own <= 60) continue;
+                tply = made;
+                double rule = allocate_time(own, own, mps, 0, inc);
+                EXPECT_GE(clock_cap(own, to_go(mps, made), inc), rule)
+                    << own << " s, " << mps << " moves, " << made << " made, +" << inc;
+            }
+}
+
+// Near an empty clock the guard plays faster: a few budgets, and whole games in which each
+// move costs its budget plus the time spent outside the search never see the clock run out.
+TEST_F(Game, ClockGuardNearlyEmptyClocks) {
+    const struct {
+        double left;
+        int to_go;
+        double inc, cap;
+    } cases[] = {
+        {3, 0, 0, 0.05},   {3, 0, 0.1, 0.15},  {0.5, 0, 0, 0.01}, {-2, 0, 0, 0.01},
+        {0.5, 0, 2, 0.45}, {10, 40, 0, 0.175}, {2, 1, 0, 1.95},   {3, 1, 0, 2.95},
+    };
+    for (const auto &c : cases)
+        EXPECT_NEAR(clock_cap(c.left, c.to_go, c.inc), c.cap, 1e-9) << c.left << " " << c.to_go;
+
+    const struct {
+        Level level;
+        int moves;
+    } games[] = {{{0, 10, 0.1}, 300}, {{0, 60, 0}, 200}, {{40, 30, 0}, 120}, {{200, 60, 0}, 200}};
+    for (const auto &g : games) {
+        tply = 0;
+        double clock = g.level.base, least = clock;
+        for (int move = 0; move < g.moves; move++) {
+            int moves_to_go = to_go(g.level.mps, tply);
+            double rule = allocate_time(clock, clock, g.level.mps, g.level.base, g.level.inc);
+            clock -= std::min(rule, clock_cap(clock, moves_to_go, g.level.inc)) + 0.04;
+            least = std::min(least, clock);
+            clock += g.level.inc + (moves_to_go == 1 ? g.level.base : 0);
+        }
+        EXPECT_GT(least, 0.2) << g.level.mps << " moves in " << g.level.base << " s +"
+                              << g.level.inc;
+    }
+
+    clock_reading(3.0, 0, 0);
+    EXPECT_NEAR(guarded_budget(300), 50, 2);
+    EXPECT_EQ(guarded_budget(20), 20u);
+    clock_forget();
+    EXPECT_EQ(guarded_budget(300), 300u);
+    EXPECT_EQ(budget_ms(1e12), 2147483647u);
 }
 
 TEST_F(Game, ResignAfterThreeBadScores) {
