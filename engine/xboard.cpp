@@ -32,7 +32,6 @@ struct Session {
     bool per_move = false; // st came after the last level: the clock is each move's own
     int opponent_cs = 0;   // otim: the opponent's clock in centiseconds
     int own_cs = 0;        // time: the engine's clock in centiseconds
-    int st_seconds = (int)(NO_TIME_LIMIT / 1000); // st: seconds per move
 };
 
 enum Flow { CONTINUE, QUIT };
@@ -40,21 +39,12 @@ enum Flow { CONTINUE, QUIT };
 // Moves made before the last edit belong to another board: they are never taken back.
 int edit_hply = 0;
 
-// Reads one line into buf (LINE_CAP bytes, line end kept when it fits). The interface never
-// sends lines this long, so the rest of a longer line is read and dropped: it could otherwise
-// be taken for a command or a move of its own. Everything printed so far is flushed first,
-// since the interface waits for it. False once input has ended.
+// Reads one line into buf (LINE_CAP bytes, line end kept when it fits); a longer line comes in
+// pieces, each read as a line of its own. Everything printed so far is flushed first, since the
+// interface waits for it. False once input has ended.
 bool read_line(char *buf) {
     fflush(stdout);
-    if (!input_line(buf, LINE_CAP)) return false;
-    size_t n = strlen(buf);
-    if (n < LINE_CAP - 1 || buf[n - 1] == '\n') return true;
-    char rest[LINE_CAP];
-    while (input_line(rest, LINE_CAP)) {
-        size_t k = strlen(rest);
-        if (k > 0 && rest[k - 1] == '\n') break;
-    }
-    return true;
+    return input_line(buf, LINE_CAP);
 }
 
 // Analysis of the position on the board: a search that only the next input ends, so it must
@@ -258,9 +248,11 @@ Flow cmd_black(const char *, Session &) {
     return CONTINUE;
 }
 
+// Without a number the arithmetic still applies, to the budget in force.
 Flow cmd_st(const char *line, Session &s) {
-    sscanf(line, "st %d", &s.st_seconds);
-    max_time = (unsigned)s.st_seconds * 1000;
+    int seconds = (int)max_time;
+    sscanf(line, "st %d", &seconds);
+    max_time = (unsigned)seconds * 1000;
     max_depth = DEFAULT_MAX_DEPTH;
     s.per_move = true;
     return CONTINUE;

@@ -24,6 +24,11 @@ depths_nodes = [re.search(r"\[(\d+)\] (\d+) nodes", line) for line in log]
 c.check("log: full searches", all(m and int(m[1]) >= 4 and int(m[2]) > 100000 for m in depths_nodes),
         repr(log))
 
+# A mated side has no move: its result line names move 0, a8a8 (here on an empty square).
+out, _, d = run("test mated.epd 1 1\nbye\n", files={"mated.epd": "6k1/5ppp/8/8/8/8/5PPP/1r4K1 w - -\n"})
+c.contains("no move", out, "a8a8\n=> 1:a8a8 (00:00:00) ")
+c.check("no move: log", open(os.path.join(d, "vrk.log")).read().startswith("1:a8a8 (00:00:00) "), out[-300:])
+
 out, _, d = run("test nofile.epd 5 2\nbye\n")
 c.check("missing file", "File nofile.epd not found !!\n" in out and not os.path.exists(os.path.join(d, "vrk.log")), out)
 

@@ -84,8 +84,10 @@ SHORT_ANSWERS = [
      ["protover 2", "xboard", "random", "computer", "name someone", "rating 2100 1800",
       "xtime 100", "otim 100", "time 100", "level 40 5 0", "st 10", "sd 2", "post", "nopost",
       "hard", "easy", "result 1-0 {White mates}", "", "force"], ""),
-    # A line longer than the 256-byte buffer is one line: its tail (a legal move) is not read.
-    ("over-long line", ["name " + "x" * 250 + "e2e4", "force", "e2e4"], ""),
+    # A line longer than 255 characters comes in pieces: its tail is a line of its own (here a
+    # legal move, so that e2e4 is then illegal), and so is a piece without its line end.
+    ("over-long line", ["name " + "x" * 250 + "e2e4", "force", "e2e4", "y" * 260],
+     R + "Error (unknown command): " + "y" * 255 + "\nError (unknown command): yyyyy\n\n"),
     # The promoted piece shows in the moves it can make afterwards: e8h5 needs a queen or a
     # bishop, e8e2 a queen or a rook, e8f6 a knight.
     ("e7e8q, e7e8Q and e7e8 promote to a queen",
@@ -160,6 +162,12 @@ increment = seconds_to_move(["level 0 0:30 2.5", "otim 3000", "time 3000"])[0]
 sudden = seconds_to_move(["level 0 0 0", "otim 300", "time 300"])[0]
 checks.check("time and level set the search budget", forty >= 2.0 and 2.9 <= increment < 4.5
              and sudden < 0.9, f"{forty:.2f} s, {increment:.2f} s and {sudden:.2f} s")
+
+# "st" without a number applies its arithmetic to the budget in force: 1000 s after "st 1".
+# The search then goes on until a line comes, 2 s into it, and stops within a tenth of a second.
+elapsed, late, out = seconds_to_move(["st 1", "st x"], 2.0, ["post"])
+checks.check("st x after st 1, and a line stops the search at once", elapsed >= 1.9 and late < 0.1,
+             f"{elapsed:.2f} s, {late:.3f} s after the line\n{out}")
 
 # "." lines and empty lines reaching the engine while it searches do not interrupt it: the
 # move still comes when the 2 s of "st 2" are spent.
