@@ -55,4 +55,13 @@ TEST(BookVet, CutsAtTheFirstMoveBeyondTheMarginForItsSide) {
     }
 }
 
+// At a line's end the book's side is judged: the side of the last move, unless the line shows
+// that side to be the opponent's.
+TEST(BookVet, ExitsAreJudgedForTheBooksSide) {
+    const std::vector<int> after = {START - 90, START - 100, START - 80};
+    EXPECT_EQ(vet_exit_loss(START, after, {true, true, true}, 3), 80);
+    EXPECT_EQ(vet_exit_loss(START, after, {false, true, true}, 3), -80);
+    EXPECT_EQ(vet_exit_loss(START, after, {false, true, true}, 2), -100);
+}
+
 } // namespace

@@ -117,7 +117,7 @@ struct Run {
     }
 
     // The score distribution at the exits: after the last move of each line, how much worse or
-    // better than the initial position leaves it that move leaves the side that played it.
+    // better off than the initial position the book's side is.
     void exits(const char *title, const std::vector<int> &losses) {
         static const struct {
             const char *name;
@@ -142,7 +142,7 @@ struct Run {
     }
 
     static int exit_loss(int initial, const VettedLine &v, int plies) {
-        return vet_loss(initial, v.after[plies - 1], plies - 1);
+        return vet_exit_loss(initial, v.after, v.playable, plies);
     }
 
     // Writes the vetted text and reports on one book.
@@ -234,8 +234,10 @@ int main(int argc, char **argv) {
                    judge.description().c_str(), pawns(initial).c_str()));
     run.say(format("rule: a line is cut before its first move that leaves its side more than %.2f "
                    "worse off than the initial position does, and dropped when fewer than %d "
-                   "plies are left; exits and cut moves are given for the side that played the "
-                   "move, against what the initial position gives it (negative: worse)\n",
+                   "plies are left; moves marked '?' and their side's later moves are the "
+                   "opponent's and not judged. Cut moves are given for their side, exits for "
+                   "the book's side, against what the initial position gives that side "
+                   "(negative: worse)\n",
                    VET_MARGIN / 100.0, VET_MIN_PLIES));
     bool ok = true;
     for (; i < argc && ok; i++) {

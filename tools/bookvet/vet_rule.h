@@ -34,6 +34,16 @@ inline int vet_plies_kept(int initial, const std::vector<int> &after,
     return (int)after.size();
 }
 
+// How much worse off than the initial position the line's first `plies` plies leave the side the
+// book plays there: the side of the last move, unless that side is the opponent's (above).
+inline int vet_exit_loss(int initial, const std::vector<int> &after,
+                         const std::vector<bool> &playable, int plies) {
+    int last = plies - 1, loss = vet_loss(initial, after[last], last);
+    for (int k = 0; k < plies; k++)
+        if (!playable[k]) return k % 2 == last % 2 ? -loss : loss;
+    return loss;
+}
+
 enum class VetVerdict { KEPT, CUT, DROPPED };
 
 inline VetVerdict vet_verdict(int kept, int length) {
