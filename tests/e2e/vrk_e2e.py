@@ -80,10 +80,10 @@ class Running:
     """A running program (the engine unless args says otherwise) whose output a thread collects
     while lines are sent to it, as a person or an interface would."""
 
-    def __init__(self, args=None, cwd=None, rc=True, files=None):
+    def __init__(self, args=None, cwd=None, rc=True, files=None, env=None):
         self.dir = cwd or workdir(rc, files)
         self.proc = subprocess.Popen(args or [VRK], cwd=self.dir, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
         self.out = b""
         self.lock = threading.Lock()
         self.reader = threading.Thread(target=self._read)
