@@ -28,7 +28,7 @@ add_custom_target(bitbases ALL DEPENDS ${VRK_BITBASE_DIR}/.complete)
 
 # The launcher finds the engine and the data relative to itself, so that any prefix works, and
 # so does a package unpacked anywhere.
-file(RELATIVE_PATH VRK_ENGINE_FROM_LAUNCHER /prefix/${VRK_GAMES_DIR} /prefix/${VRK_LIB_DIR}/vrk)
+file(RELATIVE_PATH VRK_LIB_FROM_LAUNCHER /prefix/${VRK_GAMES_DIR} /prefix/${VRK_LIB_DIR})
 file(RELATIVE_PATH VRK_DATA_FROM_LAUNCHER /prefix/${VRK_GAMES_DIR} /prefix/${VRK_SHARE_DIR})
 configure_file(${VRK_PACKAGING}/vrk.in ${CMAKE_BINARY_DIR}/packaging/vrk @ONLY)
 
