@@ -58,6 +58,12 @@ def mask_times(text):
     return re.sub(r"\[ *[0-9.]+ n/s\]", "[N n/s]", text)
 
 
+def skip(reason):
+    """Ends a test that cannot run here; ctest counts status 77 as skipped."""
+    print(f"skipped: {reason}")
+    sys.exit(77)
+
+
 class Checks:
     """Collects failures so that one run reports every mismatch; exits non-zero at the end."""
 
@@ -84,14 +90,14 @@ class Running:
     while lines are sent to it, as a person or an interface would; with tty, typed at a
     terminal (its output still comes through a pipe)."""
 
-    def __init__(self, args=None, cwd=None, rc=True, files=None, tty=False):
+    def __init__(self, args=None, cwd=None, rc=True, files=None, env=None, tty=False):
         self.dir = cwd or workdir(rc, files)
         self.terminal = None
         stdin = subprocess.PIPE
         if tty:
             self.terminal, stdin = pty.openpty()
         self.proc = subprocess.Popen(args or [VRK], cwd=self.dir, stdin=stdin,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
         if tty:
             os.close(stdin)
         self.out = b""
