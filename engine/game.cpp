@@ -240,7 +240,7 @@ void print_result() {
             printf(side == DARK ? "1-0 {White mates}\n" : "0-1 {Black mates}\n");
         else
             printf("1/2-1/2 {Stalemate}\n");
-    } else if (reps() == 2) {
+    } else if (repetitions() >= 2) {
         printf("1/2-1/2 {Draw by repetition}\n");
     } else if (fifty > 99) {
         printf("1/2-1/2 {Draw by fifty move rule}\n");

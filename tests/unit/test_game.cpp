@@ -182,13 +182,23 @@ TEST_F(Game, ResultLines) {
         setup_fen(fen);
         EXPECT_EQ(capture_stdout(print_result), line) << fen;
     }
+    auto play = [](std::initializer_list<const char *> moves) {
+        for (const char *m : moves) {
+            makemove(find_move(m));
+            ply = 0;
+            gen();
+        }
+    };
     reset_engine();
-    for (const char *m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) {
-        makemove(find_move(m));
-        ply = 0;
-        gen();
-    }
+    play({"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"});
     EXPECT_EQ(capture_stdout(print_result), "1/2-1/2 {Draw by repetition}\n");
+    // From a game lost by a claim xboard rejected: the placement stood twice before, but with
+    // Black to move both times.
+    setup_fen("8/2k5/8/8/6r1/4K3/7R/8 w - - 0 35");
+    play({"e3f3", "g4g1", "f3f2", "g1g4", "f2f3", "g4g1", "f3f2", "g1g4", "f2e3", "c7c8", "e3f3",
+          "c8c7"});
+    ASSERT_EQ(reps(), 2);
+    EXPECT_EQ(capture_stdout(print_result), "");
 }
 
 } // namespace
