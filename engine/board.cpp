@@ -446,6 +446,17 @@ int reps() {
     return r;
 }
 
+// How often the current position stood on the board before, with the same side to move and the
+// same rights (its key), within the reversible moves: the count the rules of the game use. The
+// move-balance scan above also counts placements with the other side to move, so a draw claimed
+// on it can be one the opponent or the interface rejects.
+int repetitions() {
+    int n = 0;
+    for (int i = hply - 2; i >= 0 && i >= hply - fifty; i -= 2)
+        if (hist_dat[i].key == hashcode) n++;
+    return n;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 bool position_ok() {

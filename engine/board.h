@@ -41,6 +41,7 @@ int newattack(int sq, int s);
 int attack(int sq, int s);
 int in_check(int s);
 int reps();
+int repetitions();
 
 // Makes a position set up by hand safe to generate from: pawns on the first or last rank are
 // removed and castling rights whose king or rook is not at home are dropped.

@@ -61,7 +61,7 @@ void test(const char *path, int n_sec, int nb_pos) {
         stop_depth = 1;
         max_time = (unsigned)n_sec * 1000;
         think(3);
-        std::string san = pv[0][0] ? San(pv[0][0]) : "-";
+        std::string san = San(pv[0][0]);
         const char *found = Time_clean(found_time);
         int rate = nodes / n_sec;
         printf("\n=> %d:%s (%s) %d [%d] %d nodes %d nps \n", i, san.c_str(), found, last_score,

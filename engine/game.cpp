@@ -1,7 +1,10 @@
-// Time allocation for one move, pondering on the opponent's time, the resignation rule and the
-// report of a finished game, shared by the console and protocol loops.
+// Time allocation for one move and the guard that keeps it within the clock, pondering on the
+// opponent's time, the resignation rule and the report of a finished game, shared by the console
+// and protocol loops.
 #include "game.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +19,62 @@ namespace {
 
 constexpr double MIN_MOVE_TIME = 0.3; // seconds
 constexpr double SHORT_CLOCK = 60.0;  // below this the clock is nearly spent
+
+// A level beyond these is taken for junk rather than a time control.
+constexpr long LEVEL_MAX_MOVES = 10000;
+constexpr long LEVEL_MAX_MINUTES = 60000;  // a thousand hours
+constexpr long LEVEL_MAX_INCREMENT = 3600; // seconds
+
+// Budgets stay below 2^31 ms, so that a deadline lies well within the clock's 32-bit cycle.
+constexpr double MAX_BUDGET_SECONDS = 2147483.647;
+
+// The clock guard. In sudden death the rest of the clock is spread over a horizon of moves; the
+// rule's divisors are 30 to 40, so its budgets stay inside the guard while more than about
+// 6 s are left. A reserve is kept back while more moves follow on the same clock, and each move
+// pays for what it spends outside the search: reading the move, the last stretch of nodes
+// before the check that finds the deadline, sending the move and the interface's own delay.
+constexpr int SUDDEN_DEATH_HORIZON = 20;  // moves
+constexpr double CLOCK_RESERVE = 1.0;     // seconds
+constexpr double MOVE_OVERHEAD = 0.05;    // seconds per move
+constexpr double MIN_GUARDED_MOVE = 0.01; // seconds: depth 1 is searched whatever the budget
+
+// Depth of the search that stands in when the engine's own ran out of time without a move.
+constexpr unsigned FALLBACK_DEPTH = 3;
+
+// The last clock reading of the interface; `at` is get_ms() when it came.
+struct ClockReading {
+    bool known = false;
+    double left = 0.0;
+    int moves_to_go = 0;
+    double inc = 0.0;
+    uint32_t at = 0;
+} reading;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A run of decimal digits at p, not above max; p is moved past it. False when there is none or
+// it is larger.
+bool read_whole(const char *&p, long max, long *out) {
+    if (!is_digit(*p)) return false;
+    long v = 0;
+    for (; is_digit(*p); ++p) {
+        v = v * 10 + (*p - '0');
+        if (v > max) return false;
+    }
+    *out = v;
+    return true;
+}
+
+// Skips the blanks between two numbers; false when there are none.
+bool skip_separator(const char *&p) {
+    const char *start = p;
+    while (*p == ' ' || *p == '\t') ++p;
+    return p != start;
+}
+
+bool at_end_of_word(const char *p) {
+    return *p == '\0' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n';
+}
 
 // How much of the remaining time one move may take, by how far the engine is behind.
 int time_divisor(double own, double opp) {
@@ -47,17 +106,6 @@ int promotion_offset(char c) {
     }
 }
 
-// Index of the root move the text names, -1 when there is none.
-int find_ponder_move(const char *text) {
-    int from = square_of(text), to = square_of(text + 2);
-    for (int k = 0; k < first_move[1]; k++) {
-        int m = gen_dat[k].m;
-        if (move_from(m) != from || move_to(m) != to) continue;
-        return (move_bits(m) & FLAG_PROMOTE) ? k + promotion_offset(text[4]) : k;
-    }
-    return -1;
-}
-
 // The first legal move of the root position, 0 when there is none.
 int first_legal_move() {
     ply = 0;
@@ -70,10 +118,54 @@ int first_legal_move() {
     return 0;
 }
 
+// A short search without the table, then the first legal move should even that find nothing.
+void fallback_search(int mode) {
+    int saved_hashing = hashing;
+    unsigned saved_depth = max_depth;
+    hashing = 0;
+    anticipedmove = 0;
+    stop_depth = 1;
+    max_depth = FALLBACK_DEPTH;
+    think(mode);
+    hashing = saved_hashing;
+    max_depth = saved_depth;
+    if (!pv[0][0]) pv[0][0] = first_legal_move();
+}
+
 } // namespace
 
-double allocate_time(double own_seconds, double opponent_seconds, int mps, int base,
-                     int increment) {
+int find_ponder_move(const char *text) {
+    int from = square_of(text), to = square_of(text + 2);
+    for (int k = 0; k < first_move[1]; k++) {
+        int m = gen_dat[k].m;
+        if (move_from(m) != from || move_to(m) != to) continue;
+        return (move_bits(m) & FLAG_PROMOTE) ? k + promotion_offset(text[4]) : k;
+    }
+    return -1;
+}
+
+bool read_level(const char *line, Level *level) {
+    long mps, minutes, seconds = 0, whole;
+    const char *p = line;
+    if (strncmp(p, "level", 5) != 0) return false;
+    p += 5;
+    if (!skip_separator(p) || !read_whole(p, LEVEL_MAX_MOVES, &mps) || !skip_separator(p) ||
+        !read_whole(p, LEVEL_MAX_MINUTES, &minutes))
+        return false;
+    if (*p == ':' && !read_whole(++p, 59, &seconds)) return false;
+    if (!skip_separator(p) || !read_whole(p, LEVEL_MAX_INCREMENT, &whole)) return false;
+    double inc = (double)whole, unit = 1.0;
+    if (*p == '.')
+        for (++p; is_digit(*p); ++p) inc += (*p - '0') * (unit /= 10.0);
+    if (!at_end_of_word(p) || inc > LEVEL_MAX_INCREMENT) return false;
+    level->mps = (int)mps;
+    level->base = minutes * 60.0 + seconds;
+    level->inc = inc;
+    return true;
+}
+
+double allocate_time(double own_seconds, double opponent_seconds, int mps, double base,
+                     double increment) {
     (void)base;
     double own = own_seconds, inc = increment, t;
     if (mps != 0) {
@@ -91,10 +183,36 @@ double allocate_time(double own_seconds, double opponent_seconds, int mps, int b
     return t;
 }
 
+unsigned budget_ms(double seconds) {
+    return (unsigned)(std::min(std::max(seconds, 0.0), MAX_BUDGET_SECONDS) * 1000.0);
+}
+
+void clock_reading(double own_seconds, int moves_to_go, double inc) {
+    reading = {true, own_seconds, moves_to_go, inc, get_ms()};
+}
+
+void clock_forget() { reading.known = false; }
+
+double clock_cap(double left, int moves_to_go, double inc) {
+    int moves = moves_to_go > 0 ? moves_to_go : SUDDEN_DEATH_HORIZON;
+    // The last move before the clock is refilled keeps nothing back for later ones.
+    double reserve = moves_to_go == 1 ? 0.0 : CLOCK_RESERVE;
+    double cap = (left - reserve) / moves - MOVE_OVERHEAD + inc;
+    // The increment is added only once the move has been made.
+    cap = std::min(cap, left - MOVE_OVERHEAD);
+    return std::max(cap, MIN_GUARDED_MOVE);
+}
+
+unsigned guarded_budget(unsigned budget) {
+    if (!reading.known) return budget;
+    double left = reading.left - (uint32_t)(get_ms() - reading.at) * 0.001;
+    return std::min(budget, budget_ms(clock_cap(left, reading.moves_to_go, reading.inc)));
+}
+
 int do_ponder(const char *text) {
     anticipedmove = 0;
-    // Once input has ended nothing could end a ponder search.
-    if (input_ended() || strlen(text) < 4) return 1;
+    // Only input ends a ponder search: none may be on its way.
+    if (input_cannot_arrive() || strlen(text) < 4) return 1;
     int k = find_ponder_move(text);
     if (k < 0 || !makemove(gen_dat[k].m)) return 1;
     printf("Ponder move %s\n", text);
@@ -122,7 +240,7 @@ void print_result() {
             printf(side == DARK ? "1-0 {White mates}\n" : "0-1 {Black mates}\n");
         else
             printf("1/2-1/2 {Stalemate}\n");
-    } else if (reps() == 2) {
+    } else if (repetitions() >= 2) {
         printf("1/2-1/2 {Draw by repetition}\n");
     } else if (fifty > 99) {
         printf("1/2-1/2 {Draw by fifty move rule}\n");
@@ -136,25 +254,19 @@ int resign() {
     return 1;
 }
 
-// The engine's search for the move it is about to play. Aged entries outlive a reset of the
-// table, so a search can answer every depth it completes from the table at the root and then
-// run out of time in the first depth it really searches, before any root move improved: it
-// leaves no move although the position has one. Rather than stop playing, the engine searches
-// once more from scratch without the table and, should even that be cut short, plays its
-// first legal move.
+// The engine's search for the move it is about to play, within what the clock affords.
+// Aged entries outlive a reset of the table, so a search can answer every depth it completes
+// from the table at the root and then run out of time in the first depth it really searches,
+// before any root move improved: it leaves no move although the position has one. Rather than
+// lose the game on time, the engine then plays the move of a short search without the table.
+// A search that input stopped is left as it is: what arrived is read next.
 void think_for_move(int mode) {
-    // Without a time or depth limit only input ends the search, as in pondering: once input
-    // has ended, nothing could.
-    stop_on_input_end = max_time == NO_TIME_LIMIT && max_depth >= DEFAULT_MAX_DEPTH;
+    const unsigned budget = max_time;
+    max_time = guarded_budget(budget);
+    // Without a time or depth limit only input ends the search, as in pondering.
+    stop_on_input_end = budget == NO_TIME_LIMIT && max_depth >= DEFAULT_MAX_DEPTH;
     think(mode);
-    if (!pv[0][0] && first_legal_move()) {
-        int saved_hashing = hashing;
-        hashing = 0;
-        anticipedmove = 0;
-        stop_depth = 1;
-        think(mode);
-        hashing = saved_hashing;
-        if (!pv[0][0]) pv[0][0] = first_legal_move();
-    }
     stop_on_input_end = 0;
+    if (!pv[0][0] && !bioskey() && first_legal_move()) fallback_search(mode);
+    max_time = budget;
 }

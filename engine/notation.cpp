@@ -110,13 +110,15 @@ std::string San(int m) {
         if (capture) s = std::string{file_char(from), 'x'};
         s += target;
     } else {
-        s = std::string{piece_char[piece[from]], file_char(from), rank_char(from)};
+        // Move 0, "no move", goes from a8 to a8, which may be empty: then it has no letter.
+        if (piece[from] != EMPTY) s = piece_char[piece[from]];
+        s += std::string{file_char(from), rank_char(from)};
         if (capture) s += 'x';
         s += target;
     }
     // A move the position refuses (possible only in an impossible set-up) is written without a
-    // check mark, and nothing is taken back.
-    if (makemove(m)) {
+    // check mark, and nothing is taken back; a move that stays on its square is not made.
+    if (from != to && makemove(m)) {
         if (in_check(side)) s += '+';
         takeback();
     }

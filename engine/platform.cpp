@@ -15,6 +15,7 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -33,16 +34,19 @@ uint32_t get_ms() {
 #endif
 
 // ---------------------------------------------------------------------------------------------
-// Standard input. Every reader takes bytes from one buffer; the poll reads whatever has arrived
-// into the same buffer, so nothing it sees is ever lost to the readers.
+// Standard input, read as a C runtime reads it: the readers fill their buffer only when they
+// need more bytes, with one read of whatever has arrived. The poll looks only at what arrived
+// after that, so a script read whole by the first read (its next command already in the
+// buffer) never interrupts a search; a line that comes while the engine thinks does.
 
 namespace {
 
 char in_buf[1 << 16];
 size_t in_head = 0, in_tail = 0;
 bool in_eof = false;
+char last_taken = '\n'; // the last byte the readers took in; '\n' when it ended a line
 const char *text_src = nullptr; // tests read from a text instead of the descriptor
-bool poll_ready = false, on_pipe = false;
+bool on_pipe = true;            // not a console: '.' is ignorable there
 
 size_t in_avail() { return in_tail - in_head; }
 
@@ -52,6 +56,16 @@ void compact() {
     in_tail -= in_head;
     in_head = 0;
 }
+
+bool is_blank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Line ends and NULs never count as input; on a pipe neither does '.', the status request an
+// interface sends while the engine thinks.
+bool ignorable(char c) { return c == '\r' || c == '\n' || c == '\0' || (on_pipe && c == '.'); }
+
+// Ignorable bytes that arrive are taken out (and lost) only at the start of a line: after a
+// line the readers have begun they belong to that line.
+bool at_line_start() { return in_avail() == 0 ? last_taken == '\n' : in_buf[in_tail - 1] == '\n'; }
 
 #ifdef _WIN32
 
@@ -70,6 +84,7 @@ void know_stdin() {
         stdin_kind = STDIN_CONSOLE;
     else
         stdin_kind = GetFileType(stdin_handle) == FILE_TYPE_PIPE ? STDIN_PIPE : STDIN_FILE;
+    on_pipe = stdin_kind != STDIN_CONSOLE;
 }
 
 // Bytes per read: what the runtime's own stdin buffer takes, and safe for a console read.
@@ -83,11 +98,9 @@ size_t drop_cr_before_lf(char *p, size_t n) {
     return out;
 }
 
-// Bytes read, 0 when nothing can be read without waiting, -1 at the end of input. A console or
-// a pipe is never read without waiting (bioskey peeks at it instead); a file always can be.
-long read_stdin(char *dst, size_t room, bool block) {
+// Bytes read, waiting for them when none has arrived; -1 at the end of input.
+long read_stdin(char *dst, size_t room) {
     know_stdin();
-    if (!block && stdin_kind != STDIN_FILE) return 0;
     DWORD n = 0, more = 0;
     if (!ReadFile(stdin_handle, dst, room < READ_CHUNK ? (DWORD)room : READ_CHUNK, &n, nullptr) ||
         n == 0)
@@ -98,14 +111,23 @@ long read_stdin(char *dst, size_t room, bool block) {
     return (long)drop_cr_before_lf(dst, n);
 }
 
+size_t take_arrived(char *, size_t) { return 0; } // what arrives waits in the pipe itself
+
 #else
 
-// Bytes read, 0 when `block` is off and nothing is waiting, -1 at the end of input.
-long read_stdin(char *dst, size_t room, bool block) {
-    if (!block) {
-        struct pollfd p = {0, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return 0;
-    }
+bool stdin_known = false;
+bool stdin_is_file = false; // a regular file: all of it counts as read already
+
+void know_stdin() {
+    if (stdin_known) return;
+    stdin_known = true;
+    struct stat st;
+    stdin_is_file = fstat(0, &st) == 0 && S_ISREG(st.st_mode);
+    on_pipe = !isatty(0);
+}
+
+// Bytes read, waiting for them when none has arrived; -1 at the end of input.
+long read_stdin(char *dst, size_t room) {
     ssize_t n;
     do {
         n = read(0, dst, room);
@@ -113,66 +135,76 @@ long read_stdin(char *dst, size_t room, bool block) {
     return n > 0 ? (long)n : -1;
 }
 
+// Bytes that arrived after the readers' last fill. A pipe cannot be looked into without
+// reading it, so the poll reads them here and the readers take them from here first.
+char arrived[4096];
+size_t arrived_len = 0;
+
+size_t take_arrived(char *dst, size_t room) {
+    size_t n = arrived_len < room ? arrived_len : room;
+    memcpy(dst, arrived, n);
+    memmove(arrived, arrived + n, arrived_len - n);
+    arrived_len -= n;
+    return n;
+}
+
 #endif
 
-// Reads more bytes into the buffer; blocks only when `block` is set. False at the end of input.
-bool read_more(bool block) {
+// Reads more bytes into the buffer, waiting for them when none has arrived. False at the end
+// of input.
+bool read_more() {
     compact();
     size_t room = sizeof in_buf - in_tail;
-    if (room == 0 || in_eof) return false;
-    if (text_src) {
-        size_t n = strnlen(text_src, room);
-        if (n == 0) {
-            in_eof = true;
-            return false;
-        }
+    if (room == 0) return false;
+    size_t n = take_arrived(in_buf + in_tail, room);
+    if (n == 0 && in_eof) return false;
+    if (n == 0 && text_src) {
+        n = strnlen(text_src, room);
         memcpy(in_buf + in_tail, text_src, n);
         text_src += n;
-        in_tail += n;
-        return true;
+    } else if (n == 0) {
+        fflush(stdout); // whatever was asked must be visible before waiting for the answer
+        long got = read_stdin(in_buf + in_tail, room);
+        n = got > 0 ? (size_t)got : 0;
     }
-    if (block) fflush(stdout); // whatever was asked must be visible before waiting for the answer
-    long n = read_stdin(in_buf + in_tail, room, block);
-    if (n == 0) return false;
-    if (n < 0) {
+    if (n == 0) {
         in_eof = true;
         return false;
     }
-    in_tail += (size_t)n;
+    in_tail += n;
+    last_taken = in_buf[in_tail - 1];
     return true;
 }
 
 // Makes at least n bytes available unless input ends first.
 bool ensure(size_t n) {
     while (in_avail() < n)
-        if (!read_more(true)) return false;
+        if (!read_more()) return false;
     return true;
 }
 
 int peek_at(size_t i) { return ensure(i + 1) ? (unsigned char)in_buf[in_head + i] : -1; }
 
-bool is_blank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 void skip_blanks() {
     while (is_blank(peek_at(0))) in_head++;
 }
 
-// Line ends and NULs never count as input; on a pipe neither does '.', the status request an
-// interface sends while the engine thinks.
-bool ignorable(char c) { return c == '\r' || c == '\n' || c == '\0' || (on_pipe && c == '.'); }
-
-// Drops the ignorable bytes at the front of the buffer; true when other input is left there.
-bool buffer_has_input() {
-    while (in_avail() > 0 && ignorable(in_buf[in_head])) in_head++;
-    return in_avail() > 0;
-}
-
 #ifdef _WIN32
 
-// A key typed at the console shows as two events or more (key down, key up).
-int console_keys() {
+// A line typed at the console: a key with a character, then Enter (the console delivers the
+// line to the readers only then). A lone Enter is a line end and does not count.
+int console_line_typed() {
+    INPUT_RECORD ev[128];
     DWORD n = 0;
-    return GetNumberOfConsoleInputEvents(stdin_handle, &n) && n >= 2 ? (int)n : 0;
+    if (!PeekConsoleInputA(stdin_handle, ev, 128, &n)) return 0;
+    bool typed = false;
+    for (DWORD i = 0; i < n; i++) {
+        if (ev[i].EventType != KEY_EVENT || !ev[i].Event.KeyEvent.bKeyDown) continue;
+        char c = ev[i].Event.KeyEvent.uChar.AsciiChar;
+        if (c == '\r' && typed) return 1;
+        if (!ignorable(c)) typed = true;
+    }
+    return 0;
 }
 
 // Looks at what waits in the pipe without taking it, except the ignorable bytes in front, which
@@ -185,16 +217,74 @@ int pipe_has_input() {
         if (GetLastError() == ERROR_BROKEN_PIPE) in_eof = true;
         return 0;
     }
+    bool take = at_line_start();
     for (DWORD i = 0; i < got; i++) {
         if (!ignorable(seen[i])) return 1;
         char c;
         DWORD n;
-        if (!ReadFile(stdin_handle, &c, 1, &n, nullptr) || n != 1) return 0;
+        if (take && (!ReadFile(stdin_handle, &c, 1, &n, nullptr) || n != 1)) return 0;
     }
     return 0;
 }
 
+int poll_arrived() {
+    static bool console_ready = false;
+    if (stdin_kind == STDIN_CONSOLE && !console_ready) {
+        console_ready = true;
+        // Only keys count: window and mouse events, and whatever was typed before, do not.
+        DWORD mode;
+        if (GetConsoleMode(stdin_handle, &mode))
+            SetConsoleMode(stdin_handle, mode & ~(DWORD)(ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT));
+        FlushConsoleInputBuffer(stdin_handle);
+    }
+    if (stdin_kind == STDIN_CONSOLE) return console_line_typed();
+    return stdin_kind == STDIN_PIPE ? pipe_has_input() : 0;
+}
+
+#else
+
+// Reads what has arrived into `arrived` (one read, without waiting) and drops the ignorable
+// bytes in front; nonzero when other input is left.
+int poll_arrived() {
+    if (arrived_len < sizeof arrived && !in_eof) {
+        struct pollfd p = {0, POLLIN, 0};
+        if (poll(&p, 1, 0) > 0) {
+            ssize_t n = read(0, arrived + arrived_len, sizeof arrived - arrived_len);
+            if (n > 0)
+                arrived_len += (size_t)n;
+            else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+                in_eof = true;
+        }
+    }
+    size_t i = 0;
+    while (i < arrived_len && ignorable(arrived[i])) i++;
+    if (i > 0 && at_line_start()) {
+        memmove(arrived, arrived + i, arrived_len - i);
+        arrived_len -= i;
+        i = 0;
+    }
+    return i < arrived_len;
+}
+
 #endif
+
+// A regular file (or a test's text) as standard input: nothing arrives, all of it is there.
+bool input_from_file() {
+    know_stdin();
+#ifdef _WIN32
+    return text_src || stdin_kind == STDIN_FILE;
+#else
+    return text_src || stdin_is_file;
+#endif
+}
+
+// True when the buffer holds input that the readers will take: more than white space and the
+// bytes the poll ignores.
+bool buffer_holds_input() {
+    for (size_t i = in_head; i < in_tail; i++)
+        if (!is_blank(in_buf[i]) && !ignorable(in_buf[i])) return true;
+    return false;
+}
 
 } // namespace
 
@@ -202,45 +292,28 @@ void input_use_text(const char *text) {
     text_src = text;
     in_head = in_tail = 0;
     in_eof = false;
-}
-
-bool input_ended() { return in_eof && in_avail() == 0; }
-
-#ifdef _WIN32
-
-int bioskey() {
-    know_stdin();
-    if (!poll_ready) {
-        poll_ready = true;
-        on_pipe = stdin_kind != STDIN_CONSOLE;
-        DWORD mode;
-        if (!on_pipe && GetConsoleMode(stdin_handle, &mode)) {
-            // Only keys count: window and mouse events, and whatever was typed before, do not.
-            SetConsoleMode(stdin_handle, mode & ~(DWORD)(ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT));
-            FlushConsoleInputBuffer(stdin_handle);
-        }
-    }
-    while (read_more(false)) {
-    }
-    if (buffer_has_input()) return 1;
-    if (text_src || in_eof) return 0;
-    if (stdin_kind == STDIN_CONSOLE) return console_keys();
-    return stdin_kind == STDIN_PIPE ? pipe_has_input() : 0;
-}
-
-#else
-
-int bioskey() {
-    if (!poll_ready) {
-        on_pipe = !isatty(0);
-        poll_ready = true;
-    }
-    while (read_more(false)) {
-    }
-    return buffer_has_input();
-}
-
+    last_taken = '\n';
+#ifndef _WIN32
+    arrived_len = 0;
 #endif
+}
+
+bool input_ended() {
+#ifndef _WIN32
+    if (arrived_len > 0) return false;
+#endif
+    return in_eof && !buffer_holds_input();
+}
+
+bool input_cannot_arrive() { return input_from_file() || input_ended() || buffer_holds_input(); }
+
+int bioskey() {
+    if (input_from_file()) return 0;
+#ifdef _WIN32
+    if (in_eof) return 0;
+#endif
+    return poll_arrived();
+}
 
 int input_word(char *buf, size_t cap) {
     skip_blanks();

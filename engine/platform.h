@@ -9,8 +9,10 @@
 // Calendar time in milliseconds, truncated to 32 bits.
 uint32_t get_ms();
 
-// Nonzero when input other than line ends (and, on a pipe, '.') is waiting; never blocks.
-// Leading ignorable bytes of the waiting input are consumed.
+// Nonzero when input other than line ends and NULs (and, on a pipe, '.') has arrived since the
+// readers last filled their buffer; never blocks. What the readers already hold does not count,
+// nor does a regular file as standard input: all of it is there from the start. Ignorable bytes
+// in front of what arrived are consumed. On a console a line counts once Enter is pressed.
 int bioskey();
 
 // Word read with scanf("%s") semantics: skips white space, then reads a run of other bytes.
@@ -27,10 +29,18 @@ int input_int(int *out);
 // the rest of a longer line stays for the next read. False at the end of input.
 bool input_line(char *buf, size_t cap);
 
-// True once standard input has ended and everything it brought has been read.
+// True once standard input has ended and nothing but white space and ignorable bytes is left
+// to read.
 bool input_ended();
 
-// Tests: reads input from the given text instead of standard input (nullptr restores stdin).
+// True when no input can come to end a search that only input ends (pondering, analysis): it
+// must then not start, or go on. So it is when input has ended; when the readers hold unread
+// input, which came with what they read (a script's next command) and which no poll reports;
+// and always when standard input is a regular file, all of which is there from the start.
+bool input_cannot_arrive();
+
+// Tests: reads input from the given text, as from a regular file, instead of standard input
+// (nullptr restores stdin).
 void input_use_text(const char *text);
 
 // Closes a file that was written; false when any write to it failed. Output is buffered, so a

@@ -415,7 +415,7 @@ void checkup() {
     // The poll comes first so that status requests waiting on a pipe are consumed even by the
     // check that finds the deadline passed.
     int input = bioskey();
-    if (input || get_ms() >= stop_time || (stop_on_input_end && input_ended())) {
+    if (input || get_ms() >= stop_time || (stop_on_input_end && input_cannot_arrive())) {
         stop_search = 1;
         longjmp(env, 0);
     }

@@ -16,7 +16,8 @@ extern int inf6men;
 extern int follow_pv;
 
 // Set around a search that only input can end (pondering, analysis): the periodic check then
-// also stops the search once standard input has ended, so that it cannot run forever.
+// also stops the search once no input can come to end it (input_cannot_arrive), so that it
+// cannot run forever.
 extern int stop_on_input_end;
 
 extern int pv[64][64];

@@ -28,12 +28,10 @@ constexpr size_t LINE_CAP = 256;
 
 // Clock settings received from the interface; they only live as long as the loop.
 struct Session {
-    int mps = 0;         // level: moves per time control, 0 for the whole game
-    int base = 0;        // level: base time (minutes); accepted, not used by the allocation
-    int inc = 0;         // level: increment in whole seconds
-    int opponent_cs = 0; // otim: the opponent's clock in centiseconds
-    int own_cs = 0;      // time: the engine's clock in centiseconds
-    int st_seconds = (int)(NO_TIME_LIMIT / 1000); // st: seconds per move
+    Level level;           // level: moves per control, base, increment
+    bool per_move = false; // st came after the last level: the clock is each move's own
+    int opponent_cs = 0;   // otim: the opponent's clock in centiseconds
+    int own_cs = 0;        // time: the engine's clock in centiseconds
 };
 
 enum Flow { CONTINUE, QUIT };
@@ -41,27 +39,18 @@ enum Flow { CONTINUE, QUIT };
 // Moves made before the last edit belong to another board: they are never taken back.
 int edit_hply = 0;
 
-// Reads one line into buf (LINE_CAP bytes, line end kept when it fits). The interface never
-// sends lines this long, so the rest of a longer line is read and dropped: it could otherwise
-// be taken for a command or a move of its own. Everything printed so far is flushed first,
-// since the interface waits for it. False once input has ended.
+// Reads one line into buf (LINE_CAP bytes, line end kept when it fits); a longer line comes in
+// pieces, each read as a line of its own. Everything printed so far is flushed first, since the
+// interface waits for it. False once input has ended.
 bool read_line(char *buf) {
     fflush(stdout);
-    if (!input_line(buf, LINE_CAP)) return false;
-    size_t n = strlen(buf);
-    if (n < LINE_CAP - 1 || buf[n - 1] == '\n') return true;
-    char rest[LINE_CAP];
-    while (input_line(rest, LINE_CAP)) {
-        size_t k = strlen(rest);
-        if (k > 0 && rest[k - 1] == '\n') break;
-    }
-    return true;
+    return input_line(buf, LINE_CAP);
 }
 
 // Analysis of the position on the board: a search that only the next input ends, so it must
-// neither start nor go on once input has ended.
+// neither start nor go on when no input can come.
 void analyse() {
-    if (input_ended()) return;
+    if (input_cannot_arrive()) return;
     stop_on_input_end = 1;
     think(post);
     stop_on_input_end = 0;
@@ -224,6 +213,7 @@ Flow cmd_new(const char *, Session &) {
     anticipedmove = 0;
     stop_depth = 1;
     tply = 0;
+    clock_forget(); // the last game's clock
     computer_side = DARK;
     opening_phase = 1;
     return CONTINUE;
@@ -258,10 +248,13 @@ Flow cmd_black(const char *, Session &) {
     return CONTINUE;
 }
 
+// Without a number the arithmetic still applies, to the budget in force.
 Flow cmd_st(const char *line, Session &s) {
-    sscanf(line, "st %d", &s.st_seconds);
-    max_time = (unsigned)s.st_seconds * 1000;
+    int seconds = (int)max_time;
+    sscanf(line, "st %d", &seconds);
+    max_time = (unsigned)seconds * 1000;
     max_depth = DEFAULT_MAX_DEPTH;
+    s.per_move = true;
     return CONTINUE;
 }
 
@@ -274,15 +267,23 @@ Flow cmd_sd(const char *line, Session &) {
     return CONTINUE;
 }
 
+// The clock as the guard reads it: moves left before it is refilled (0 in sudden death).
+int moves_to_go(const Session &s) {
+    if (s.per_move) return 1;
+    return s.level.mps ? s.level.mps - tply % s.level.mps : 0;
+}
+
 Flow cmd_time(const char *line, Session &s) {
     sscanf(line, "time %d", &s.own_cs);
-    double t = allocate_time(s.own_cs * 0.01, s.opponent_cs * 0.01, s.mps, s.base, s.inc);
-    max_time = (unsigned)(t * 1000.0);
+    const Level &l = s.level;
+    clock_reading(s.own_cs * 0.01, moves_to_go(s), s.per_move ? 0.0 : l.inc);
+    max_time =
+        budget_ms(allocate_time(s.own_cs * 0.01, s.opponent_cs * 0.01, l.mps, l.base, l.inc));
     return CONTINUE;
 }
 
 Flow cmd_level(const char *line, Session &s) {
-    sscanf(line, "level %d %d %d", &s.mps, &s.base, &s.inc);
+    if (read_level(line, &s.level)) s.per_move = false;
     return CONTINUE;
 }
 

@@ -1,9 +1,11 @@
 """The engine's turns at the console, driven as a person would: searching, pondering, undo,
-mate finding, the learn file, and a whole game."""
+mate finding, the learn file, and a whole game; scripts piped in or read from a file, and lines
+typed at a terminal while the engine thinks."""
 import os
 import re
+import time
 
-from vrk_e2e import Checks, Running, rc_with, run
+from vrk_e2e import VRK, Checks, Running, rc_with, run
 
 c = Checks()
 
@@ -17,6 +19,37 @@ def engine_move(s, plies):
     s.send("on")
     s.expect(rf"\n{plies}>vrk# $|{RESULT}", timeout=120)
 
+
+# A script is read whole by the first read, as the runtime reads it: the "bye" behind "on" is
+# no input arriving during the search, which runs to its depth and plays the move of depth 7.
+# Pondering (on by default) does not start: its end is already there. The same from a file.
+for how in ("piped", "from a file"):
+    out, status, _ = run("sd 7\non\nbye\n", rc=NO_BOOK, from_file=how != "piped")
+    last = re.findall(r"^7 -?\d+ \d+ (\d+) 1\. (?:\.\.\. )?(\S+)", out, re.M)[-1:]
+    played = re.findall(r"Computer's move: \S+ \((\S+)\)", out)
+    c.check(f"a script {how}: the depth-7 move is played, no pondering, then bye",
+            status == 0 and last and int(last[0][0]) > 10000 and played == [last[0][1]]
+            and "Ponder move" not in out and out.endswith("Enjoy your life!\n"), out[-1500:])
+
+# At a terminal a line counts once Enter is pressed: a bare Enter does not stop the search, a
+# line typed 2 s into "st 100" stops it at once; the engine plays and then reads the line.
+if open(VRK, "rb").read(4) == b"\x7fELF":  # a terminal of this system, not an emulator's
+    s = Running(rc=NO_BOOK, tty=True)
+    s.send("easy", "st 100", "on")
+    s.expect(r"ply score time nodes pv\n")
+    time.sleep(1.0)
+    s.send("")
+    time.sleep(1.0)
+    sent = time.time()
+    s.send("d")
+    s.expect(r"Computer's move: ")
+    late = s.arrival(r"Computer's move: ") - sent
+    s.expect(r"\nFEN \S+ b KQkq -\n1>vrk# ")
+    s.send("bye")
+    out, status = s.close()
+    print(f"terminal: the move came {late:.3f} s after the line")
+    c.check("a typed line stops the search within 0.1 s, a bare Enter does not",
+            0 <= late < 0.1 and status == 0 and out.count("Computer's move") == 1, f"{late:.3f} s\n{out[-500:]}")
 
 # on with pondering and no user move yet: the ponder bookkeeping line, the thinking lines, the
 # move, the statistics line, then the ponder search (which sd 3 bounds).

@@ -1,5 +1,6 @@
 """The EPD runner and the exchange test at the console."""
 import os
+import re
 
 from vrk_e2e import Checks, run
 
@@ -8,7 +9,8 @@ c = Checks()
 EPD = ("2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";\n"
        "5rk1/1ppb3p/p1pb4/6q1/3P1p1r/2P1R2P/PP1BQ1P1/5RK1 b - - bm Rg4; id \"WAC.003\";\n")
 
-# More positions asked than the file holds: the run stops at the end of the file.
+# More positions asked than the file holds: the run stops at the end of the file. The "bye"
+# read with the command does not cut the searches short: each runs its second.
 out, status, d = run("test two.epd 1 5\nbye\n", files={"two.epd": EPD})
 c.check("test exit", status == 0, out[-300:])
 c.contains("first line echoed", out, EPD.splitlines()[0] + "\n\n\n1/5 => 2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w\n")
@@ -18,6 +20,14 @@ with open(os.path.join(d, "vrk.log")) as f:
     log = f.read().splitlines()
 c.check("log: a line a position", len(log) == 2 and log[0].startswith("1:") and log[1].startswith("2:"),
         repr(log))
+depths_nodes = [re.search(r"\[(\d+)\] (\d+) nodes", line) for line in log]
+c.check("log: full searches", all(m and int(m[1]) >= 4 and int(m[2]) > 100000 for m in depths_nodes),
+        repr(log))
+
+# A mated side has no move: its result line names move 0, a8a8 (here on an empty square).
+out, _, d = run("test mated.epd 1 1\nbye\n", files={"mated.epd": "6k1/5ppp/8/8/8/8/5PPP/1r4K1 w - -\n"})
+c.contains("no move", out, "a8a8\n=> 1:a8a8 (00:00:00) ")
+c.check("no move: log", open(os.path.join(d, "vrk.log")).read().startswith("1:a8a8 (00:00:00) "), out[-300:])
 
 out, _, d = run("test nofile.epd 5 2\nbye\n")
 c.check("missing file", "File nofile.epd not found !!\n" in out and not os.path.exists(os.path.join(d, "vrk.log")), out)

@@ -84,8 +84,10 @@ SHORT_ANSWERS = [
      ["protover 2", "xboard", "random", "computer", "name someone", "rating 2100 1800",
       "xtime 100", "otim 100", "time 100", "level 40 5 0", "st 10", "sd 2", "post", "nopost",
       "hard", "easy", "result 1-0 {White mates}", "", "force"], ""),
-    # A line longer than the 256-byte buffer is one line: its tail (a legal move) is not read.
-    ("over-long line", ["name " + "x" * 250 + "e2e4", "force", "e2e4"], ""),
+    # A line longer than 255 characters comes in pieces: its tail is a line of its own (here a
+    # legal move, so that e2e4 is then illegal), and so is a piece without its line end.
+    ("over-long line", ["name " + "x" * 250 + "e2e4", "force", "e2e4", "y" * 260],
+     R + "Error (unknown command): " + "y" * 255 + "\nError (unknown command): yyyyy\n\n"),
     # The promoted piece shows in the moves it can make afterwards: e8h5 needs a queen or a
     # bishop, e8e2 a queen or a rook, e8f6 a knight.
     ("e7e8q, e7e8Q and e7e8 promote to a queen",
@@ -120,8 +122,8 @@ for name, lines in (("new, go: a book move", ["new", "go", "quit"]),
     init_text, out, _ = session(lines)
     expect(name, out, [init_text, BOOK_LOOKUP, " Book move", MOVE_LINE])
 
-# Searches end by their limits here: a pending "quit" would interrupt them at once.
-init_text, out, _ = session(["new", "easy", "post", "sd 2", "go"], rc=RC_NO_BOOK)
+# The "quit" read with the other lines does not cut the search short.
+init_text, out, _ = session(["new", "easy", "post", "sd 2", "go", "quit"], rc=RC_NO_BOOK)
 expect("sd 2, post", out, [init_text, "Anticiped move ", HEADER, SEARCH, MOVE_LINE])
 depths = [int(line.split()[0]) for line in out.splitlines() if THINKING.fullmatch(line)]
 checks.check("sd 2: the last iteration is depth 3", depths and max(depths) == 3, out)
@@ -136,29 +138,40 @@ checks.check("st 1 limits the search to about a second", elapsed < 5, f"{elapsed
 
 def seconds_to_move(lines, pause=0.0, during=()):
     """Seconds from "go" to the move, the lines sent first, and those of during `pause` apart
-    while the engine searches; also returns the protocol output."""
+    while the engine searches; also the seconds from the last of those to the move, and the
+    protocol output."""
     e = Engine(lines=["new", "easy", *lines])
     e.wait_for(re.escape(CLEAR))
     time.sleep(0.5)  # the lines before "go" are read by now
-    start = time.time()
+    start = sent = time.time()
     e.send("go")
     for line in during:
         time.sleep(pause)
+        sent = time.time()
         e.send(line)
     e.wait_for(MOVE_LINE.pattern)
-    return time.time() - start, e.finish()[1]
+    moved = e.arrival(MOVE_LINE.pattern) or time.time()
+    return moved - start, moved - sent, e.finish()[1]
 
 
-# "time" turns the clock into the budget with the last "level" and "otim": 3 s left in
-# sudden death give 0.3 s, 90 s for 40 moves give 90 / 43 = 2.09 s (from "go" to "move").
-sudden = seconds_to_move(["level 0 0 0", "otim 300", "time 300"])[0]
+# "time" turns the clock into the budget with the last "level" and "otim": 90 s for 40 moves
+# give 90 / 43 = 2.09 s; 30 s with 2.5 s a move give 0.5 + 2.5 s (read as minutes:seconds and a
+# decimal increment); 3 s left in sudden death give 0.3 s, which the clock guard cuts to 0.05 s.
 forty = seconds_to_move(["level 40 0 0", "otim 9000", "time 9000"])[0]
-checks.check("time and level set the search budget", sudden < 1.9 and forty >= 2.0,
-             f"{sudden:.2f} s and {forty:.2f} s")
+increment = seconds_to_move(["level 0 0:30 2.5", "otim 3000", "time 3000"])[0]
+sudden = seconds_to_move(["level 0 0 0", "otim 300", "time 300"])[0]
+checks.check("time and level set the search budget", forty >= 2.0 and 2.9 <= increment < 4.5
+             and sudden < 0.9, f"{forty:.2f} s, {increment:.2f} s and {sudden:.2f} s")
+
+# "st" without a number applies its arithmetic to the budget in force: 1000 s after "st 1".
+# The search then goes on until a line comes, 2 s into it, and stops within a tenth of a second.
+elapsed, late, out = seconds_to_move(["st 1", "st x"], 2.0, ["post"])
+checks.check("st x after st 1, and a line stops the search at once", elapsed >= 1.9 and late < 0.1,
+             f"{elapsed:.2f} s, {late:.3f} s after the line\n{out}")
 
 # "." lines and empty lines reaching the engine while it searches do not interrupt it: the
 # move still comes when the 2 s of "st 2" are spent.
-elapsed, out = seconds_to_move(["st 2"], 0.3, [".", "", "."])
+elapsed, _, out = seconds_to_move(["st 2"], 0.3, [".", "", "."])
 checks.check("'.' during a search neither stops it nor is taken for a command",
              elapsed >= 1.9 and "Error" not in out, f"{elapsed:.2f} s\n{out}")
 
@@ -195,26 +208,34 @@ checks.check("a new game does not continue the last game's search",
 _, out, _ = session(["force", "sd 2", "hint"])
 expect("hint", out, [ROOT_LINES, re.compile("Hint: " + MOVE)])
 
-# Analysis goes on after "." and follows the moves entered. The interface interrupts the engine
-# before each of the opponent's moves: SIGINT is ignored.
+# Analysis goes on after "." lines and follows the moves entered; "exit", an unknown command
+# here, stops it at once. The interface interrupts the engine before each of the opponent's
+# moves: SIGINT is ignored.
 e = Engine(rc=True)
 e.wait_for(re.escape(CLEAR))
 e.proc.send_signal(signal.SIGINT)
 e.send("post", "analyze")
 e.wait_for(r"stat01: ")
-time.sleep(0.5)
-e.send(".")
-time.sleep(0.5)
+for _ in range(3):
+    time.sleep(0.3)
+    e.send(".")
+time.sleep(0.3)
 e.send("e2e4")
 e.wait_for(r"stat01: .* e7e5\n")
+sent = time.time()
+e.send("exit")
+e.expect(r"Error \(unknown command\): exit\n")
+late = e.arrival(r"Error \(unknown command\): exit\n") - sent
 e.send("quit")
 _, out, status = e.finish()
 checks.check("SIGINT ignored, quit ends with status 0", status == 0, f"status {status}")
-stats = [line for line in out.splitlines() if STAT01.fullmatch(line)]
+analysis, _, after = out.partition("Error (unknown command): exit\n\n")
+stats = [line for line in analysis.splitlines() if STAT01.fullmatch(line)]
 checks.check("analysis of the position after e2e4",
              len(stats) >= 40 and any(s.endswith(" e7e5") for s in stats), out)
-expect("analysis transcript", out, [HEADER, ("*", re.compile(
+expect("analysis transcript: '.' does not stop it", analysis, [HEADER, ("*", re.compile(
     f"(?:{STAT01.pattern})|(?:{THINKING.pattern})|(?:{ROOT_LINE.pattern})|{HEADER}"))])
+checks.check("exit stops the analysis at once", late < 0.1 and after == "", f"{late:.3f} s\n{after}")
 
 start = time.time()
 _, out, status = session(["analyze"], timeout=30)

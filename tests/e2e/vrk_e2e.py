@@ -1,5 +1,6 @@
 """Runs the real engine binary in a fresh working directory and returns what it printed."""
 import os
+import pty
 import re
 import shutil
 import subprocess
@@ -36,11 +37,19 @@ def rc_with(**settings):
     return text
 
 
-def run(script, rc=True, files=None, cwd=None, timeout=120):
-    """Feeds script on standard input; returns (stdout text, exit status, working directory)."""
+def run(script, rc=True, files=None, cwd=None, timeout=120, from_file=False):
+    """Feeds script on standard input, through a pipe or (from_file) as a regular file; returns
+    (stdout text, exit status, working directory)."""
     d = cwd or workdir(rc, files)
-    p = subprocess.run([VRK], input=script.encode("latin-1"), cwd=d, stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT, timeout=timeout)
+    if from_file:
+        with open(os.path.join(d, "script.txt"), "w+b") as f:
+            f.write(script.encode("latin-1"))
+            f.seek(0)
+            p = subprocess.run([VRK], stdin=f, cwd=d, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, timeout=timeout)
+    else:
+        p = subprocess.run([VRK], input=script.encode("latin-1"), cwd=d, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, timeout=timeout)
     return p.stdout.decode("latin-1"), p.returncode, d
 
 
@@ -78,13 +87,21 @@ class Checks:
 
 class Running:
     """A running program (the engine unless args says otherwise) whose output a thread collects
-    while lines are sent to it, as a person or an interface would."""
+    while lines are sent to it, as a person or an interface would; with tty, typed at a
+    terminal (its output still comes through a pipe)."""
 
-    def __init__(self, args=None, cwd=None, rc=True, files=None, env=None):
+    def __init__(self, args=None, cwd=None, rc=True, files=None, env=None, tty=False):
         self.dir = cwd or workdir(rc, files)
-        self.proc = subprocess.Popen(args or [VRK], cwd=self.dir, stdin=subprocess.PIPE,
+        self.terminal = None
+        stdin = subprocess.PIPE
+        if tty:
+            self.terminal, stdin = pty.openpty()
+        self.proc = subprocess.Popen(args or [VRK], cwd=self.dir, stdin=stdin,
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
+        if tty:
+            os.close(stdin)
         self.out = b""
+        self.stamps = []  # (arrival time, length of the output with that chunk)
         self.lock = threading.Lock()
         self.reader = threading.Thread(target=self._read)
         self.reader.start()
@@ -93,14 +110,18 @@ class Running:
         for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
             with self.lock:
                 self.out += chunk
+                self.stamps.append((time.time(), len(self.out)))
 
     def text(self):
         with self.lock:
             return self.out.decode("latin-1")
 
     def send(self, *lines):
-        for line in lines:
-            self.proc.stdin.write(line.encode("latin-1") + b"\n")
+        data = b"".join(line.encode("latin-1") + b"\n" for line in lines)
+        if self.terminal is not None:
+            os.write(self.terminal, data)
+            return
+        self.proc.stdin.write(data)
         self.proc.stdin.flush()
 
     def wait_for(self, pattern, timeout=20):
@@ -113,6 +134,13 @@ class Running:
                 return m
             time.sleep(0.05)
 
+    def arrival(self, pattern, after=0):
+        """The time at which the first match of pattern behind offset `after` came out; None when
+        there is none."""
+        with self.lock:
+            m = re.compile(pattern).search(self.out.decode("latin-1"), after)
+            return m and next(t for t, length in self.stamps if length >= m.end())
+
     def expect(self, pattern, timeout=60):
         """The match, which must come before the timeout."""
         m = self.wait_for(pattern, timeout)
@@ -122,11 +150,16 @@ class Running:
 
     def close(self, timeout=60):
         """Ends standard input; returns (all output, exit status), killed after the timeout."""
-        self.proc.stdin.close()
+        if self.terminal is not None:
+            os.write(self.terminal, b"\x04")  # Ctrl-D at the start of a line: end of input
+        else:
+            self.proc.stdin.close()
         try:
             status = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             status = self.proc.wait()
         self.reader.join()
+        if self.terminal is not None:
+            os.close(self.terminal)
         return self.text(), status

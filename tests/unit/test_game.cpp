@@ -1,7 +1,10 @@
-// Time allocation, the resignation rule, pondering's choice of move and the game-state report.
+// Time allocation, the level reader, the clock guard, the resignation rule, pondering's choice
+// of move and the game-state report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "board.h"
 #include "console.h"
@@ -53,6 +56,92 @@ TEST_F(Game, AllocateTime) {
     }
 }
 
+TEST_F(Game, LevelReader) {
+    const struct {
+        const char *line;
+        int mps;
+        double base, inc;
+    } read[] = {
+        {"level 40 5 0", 40, 300, 0},       {"level 40 0:30 0", 40, 30, 0},
+        {"level 0 0:10 0.1\n", 0, 10, 0.1}, {"level 0 2 12", 0, 120, 12},
+        {"level 200 1 0", 200, 60, 0},      {"level 0 1:05 2.25", 0, 65, 2.25},
+    };
+    for (const auto &c : read) {
+        Level l;
+        ASSERT_TRUE(read_level(c.line, &l)) << c.line;
+        EXPECT_EQ(l.mps, c.mps) << c.line;
+        EXPECT_DOUBLE_EQ(l.base, c.base) << c.line;
+        EXPECT_DOUBLE_EQ(l.inc, c.inc) << c.line;
+    }
+    // Junk leaves the level as it was.
+    for (const char *junk :
+         {"level x", "level 40 5:", "level 40 -3 0", "level 40 5", "level 40 5:60 0",
+          "level 99999999999999999999 5 0", "level 40 99999999 0", "level 40 5 1e9",
+          "level 40 5 0.1.2", "level 40 5 inf", "level 40 5 nan", "level 40 5 4000", "level"}) {
+        Level l;
+        l.mps = 7;
+        EXPECT_FALSE(read_level(junk, &l)) << junk;
+        EXPECT_EQ(l.mps, 7) << junk;
+    }
+}
+
+// Moves to go before the clock is refilled, as the protocol gives them to the guard.
+int to_go(int mps, int moves_made) { return mps ? mps - moves_made % mps : 0; }
+
+// Wherever the rule spreads the clock (more than a minute left in sudden death, more than
+// 43 s on a control of 40 moves), the guard leaves its budget alone.
+TEST_F(Game, ClockGuardKeepsTheRuleWhereAffordable) {
+    for (double own = 43.5; own < 7200; own *= 1.1)
+        for (int made = 0; made < 80; made++)
+            for (auto [mps, inc] : {std::pair{40, 0.0}, {0, 0.0}, {0, 0.1}, {0, 2.0}, {0, 12.0}}) {
+                if (mps == 0 && own <= 60) continue;
+                tply = made;
+                double rule = allocate_time(own, own, mps, 0, inc);
+                EXPECT_GE(clock_cap(own, to_go(mps, made), inc), rule)
+                    << own << " s, " << mps << " moves, " << made << " made, +" << inc;
+            }
+}
+
+// Near an empty clock the guard plays faster: a few budgets, and whole games in which each
+// move costs its budget plus the time spent outside the search never see the clock run out.
+TEST_F(Game, ClockGuardNearlyEmptyClocks) {
+    const struct {
+        double left;
+        int to_go;
+        double inc, cap;
+    } cases[] = {
+        {3, 0, 0, 0.05},   {3, 0, 0.1, 0.15},  {0.5, 0, 0, 0.01}, {-2, 0, 0, 0.01},
+        {0.5, 0, 2, 0.45}, {10, 40, 0, 0.175}, {2, 1, 0, 1.95},   {3, 1, 0, 2.95},
+    };
+    for (const auto &c : cases)
+        EXPECT_NEAR(clock_cap(c.left, c.to_go, c.inc), c.cap, 1e-9) << c.left << " " << c.to_go;
+
+    const struct {
+        Level level;
+        int moves;
+    } games[] = {{{0, 10, 0.1}, 300}, {{0, 60, 0}, 200}, {{40, 30, 0}, 120}, {{200, 60, 0}, 200}};
+    for (const auto &g : games) {
+        tply = 0;
+        double clock = g.level.base, least = clock;
+        for (int move = 0; move < g.moves; move++) {
+            int moves_to_go = to_go(g.level.mps, tply);
+            double rule = allocate_time(clock, clock, g.level.mps, g.level.base, g.level.inc);
+            clock -= std::min(rule, clock_cap(clock, moves_to_go, g.level.inc)) + 0.04;
+            least = std::min(least, clock);
+            clock += g.level.inc + (moves_to_go == 1 ? g.level.base : 0);
+        }
+        EXPECT_GT(least, 0.2) << g.level.mps << " moves in " << g.level.base << " s +"
+                              << g.level.inc;
+    }
+
+    clock_reading(3.0, 0, 0);
+    EXPECT_NEAR(guarded_budget(300), 50, 2);
+    EXPECT_EQ(guarded_budget(20), 20u);
+    clock_forget();
+    EXPECT_EQ(guarded_budget(300), 300u);
+    EXPECT_EQ(budget_ms(1e12), 2147483647u);
+}
+
 TEST_F(Game, ResignAfterThreeBadScores) {
     resign_value = -1000;
     last_values[0] = -1200, last_values[1] = -1500, last_values[2] = -1001;
@@ -64,42 +153,20 @@ TEST_F(Game, ResignAfterThreeBadScores) {
     resign_value = -1000;
 }
 
-// The ponder search is stopped at once by waiting input; with learning on its fresh start
-// keys the root, which tells which move was pondered.
-uint32_t pondered_key(const char *text) {
-    input_use_text("stop\n");
-    learning = 1;
-    capture_stdout([&] { do_ponder(text); });
-    learning = 0;
-    input_use_text("");
-    return hash;
-}
-
-uint32_t key_after(const char *coord) {
-    makemove(find_move(coord));
-    set_hash();
-    takeback();
-    return hash;
-}
-
 TEST_F(Game, PonderMoveText) {
     setup_fen("7k/4P3/8/8/8/8/8/K7 w - - 0 1");
     const std::pair<const char *, const char *> cases[] = {
-        {"e7e8n", "e7e8N"}, {"e7e8N", "e7e8N"}, {"e7e8r", "e7e8R"}, {"e7e8", "e7e8Q"}};
-    for (auto [text, move] : cases)
-        EXPECT_EQ(pondered_key(text), key_after(move)) << text;
-    EXPECT_EQ(std::make_pair(hply, anticipedmove), std::make_pair(0, 0));
-    // Unknown or illegal moves are refused without a word.
-    auto refused = [](const char *text) {
-        int r;
-        return capture_stdout([&] { r = do_ponder(text); }).empty() && r == 1;
+        {"e7e8n", "e7e8N"}, {"e7e8N", "e7e8N"}, {"e7e8r", "e7e8R"},
+        {"e7e8", "e7e8Q"},  {"a1b2", "a1b2"},
     };
-    anticipedmove = 1;
+    for (auto [text, move] : cases)
+        EXPECT_EQ(gen_dat[find_ponder_move(text)].m, find_move(move)) << text;
     for (const char *text : {"4444", "e2e5", "a8a8"})
-        EXPECT_TRUE(refused(text)) << text;
-    EXPECT_EQ(anticipedmove, 0);
-    setup_fen("4k3/8/8/8/8/8/4r3/4K2R w - - 0 1"); // Kf2 walks into the rook
-    EXPECT_TRUE(refused("e1f2"));
+        EXPECT_EQ(find_ponder_move(text), -1) << text;
+    // No input can come from a text, as from a file: nothing is pondered, not a word printed.
+    anticipedmove = 1;
+    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(do_ponder("e7e8"), 1); }), "");
+    EXPECT_EQ(std::make_pair(hply, anticipedmove), std::make_pair(0, 0));
 }
 
 TEST_F(Game, ResultLines) {
@@ -115,13 +182,23 @@ TEST_F(Game, ResultLines) {
         setup_fen(fen);
         EXPECT_EQ(capture_stdout(print_result), line) << fen;
     }
+    auto play = [](std::initializer_list<const char *> moves) {
+        for (const char *m : moves) {
+            makemove(find_move(m));
+            ply = 0;
+            gen();
+        }
+    };
     reset_engine();
-    for (const char *m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) {
-        makemove(find_move(m));
-        ply = 0;
-        gen();
-    }
+    play({"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"});
     EXPECT_EQ(capture_stdout(print_result), "1/2-1/2 {Draw by repetition}\n");
+    // From a game lost by a claim xboard rejected: the placement stood twice before, but with
+    // Black to move both times.
+    setup_fen("8/2k5/8/8/6r1/4K3/7R/8 w - - 0 35");
+    play({"e3f3", "g4g1", "f3f2", "g1g4", "f2f3", "g4g1", "f3f2", "g1g4", "f2e3", "c7c8", "e3f3",
+          "c8c7"});
+    ASSERT_EQ(reps(), 2);
+    EXPECT_EQ(capture_stdout(print_result), "");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Searches ended by input on a pipe: standard input is replaced by a pipe the test writes to
-// (input arriving during a search or pondering: the protocol transcripts).
+// (input arriving during a search or pondering: the protocol transcripts). Only what arrives
+// after the readers' last fill counts; what they already hold waits for them.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include "board.h"
 #include "console.h"
 #include "game.h"
+#include "notation.h"
 #include "platform.h"
 #include "search.h"
 #include "test_util.h"
@@ -74,6 +76,40 @@ TEST_F(PipedInput, WaitingInputStopsAtTheFirstCheckAndStaysReadable) {
     EXPECT_EQ(next_word(), "go");
 }
 
+// The next command, read with this one, is no reason to stop; one that arrives later is.
+TEST_F(PipedInput, InputAlreadyReadDoesNotStopTheSearchInputArrivingDoes) {
+    send("go\nquit\n");
+    EXPECT_EQ(next_word(), "go");
+    max_depth = 3;
+    capture_stdout([] { think(0); });
+    EXPECT_EQ(std::make_pair(stop_search, stop_depth), std::make_pair(0, 4));
+    max_depth = 40;
+    std::thread later([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        send("e2e4\n");
+    });
+    capture_stdout([] { think(0); });
+    later.join();
+    EXPECT_EQ(stop_search, 1);
+    EXPECT_EQ(next_word(), "quit");
+    EXPECT_EQ(next_word(), "e2e4");
+}
+
+// Stopped by input before any move: nothing is played, the input is read next. Stopped with
+// no input to come (no limit but input, and the next command already held): a short search
+// without the table gives the move.
+TEST_F(PipedInput, TheFallbackMoveOnlyWhenNoInputStoppedTheSearch) {
+    send("undo\n");
+    capture_stdout([] { think_for_move(0); });
+    EXPECT_EQ(pv[0][0], 0);
+    EXPECT_EQ(next_word(), "undo");
+    send("go\nbye\n");
+    EXPECT_EQ(next_word(), "go");
+    capture_stdout([] { think_for_move(0); });
+    EXPECT_NE(find_move(move_str(pv[0][0])), 0);
+    EXPECT_EQ(std::make_pair(max_time, max_depth), std::make_pair(NO_TIME_LIMIT, 40u));
+}
+
 // Status requests, line ends and then the end of input leave a search to its depth.
 TEST_F(PipedInput, StatusRequestsLineEndsAndEndOfInputDoNotStopIt) {
     send(".\n\n.\r\n");
@@ -82,6 +118,17 @@ TEST_F(PipedInput, StatusRequestsLineEndsAndEndOfInputDoNotStopIt) {
     capture_stdout([] { think(0); });
     EXPECT_EQ(std::make_pair(stop_search, stop_depth), std::make_pair(0, 4));
     EXPECT_EQ(bioskey(), 0);
+}
+
+// Unknown or illegal ponder moves are refused without a word, though input could end a search.
+TEST_F(PipedInput, PonderRefusesUnknownAndIllegalMoves) {
+    setup_fen("4k3/8/8/8/8/8/4r3/4K2R w - - 0 1"); // Kf2 walks into the rook
+    for (const char *text : {"4444", "e2e5", "e1f2"}) {
+        anticipedmove = 1;
+        int r = 0;
+        EXPECT_EQ(capture_stdout([&] { r = do_ponder(text); }), "") << text;
+        EXPECT_EQ(std::make_tuple(r, anticipedmove, hply), std::make_tuple(1, 0, 0)) << text;
+    }
 }
 
 TEST_F(PipedInput, PonderingEndsWhenInputEnds) {

@@ -1,6 +1,7 @@
 // The Windows input layer on a real anonymous pipe standing in for standard input, as an
 // interface's pipe does: the poll peeks without reading, takes out only the ignorable bytes,
-// text-mode line ends, the end of input, and the clock.
+// and counts only what the reader has not taken; text-mode line ends, the end of input, and the
+// clock.
 #include <gtest/gtest.h>
 
 #define WIN32_LEAN_AND_MEAN
@@ -54,7 +55,14 @@ TEST(WindowsInput, PollTakesOutOnlyIgnorableBytes) {
     char word[16];
     ASSERT_EQ(input_word(word, sizeof word), WORD_OK);
     EXPECT_STREQ(word, "go");
-    EXPECT_EQ(bioskey(), 0); // the line end left by the word is dropped
+    EXPECT_EQ(bioskey(), 0); // the line end left by the word is the reader's
+    // A command the reader took in with the one it read is no input arriving.
+    send("e2e4\nquit\n");
+    ASSERT_EQ(input_word(word, sizeof word), WORD_OK);
+    EXPECT_STREQ(word, "e2e4");
+    EXPECT_EQ(bioskey(), 0);
+    ASSERT_EQ(input_word(word, sizeof word), WORD_OK);
+    EXPECT_STREQ(word, "quit");
 }
 
 TEST(WindowsInput, TextModeLineEnds) {
