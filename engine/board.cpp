@@ -7,10 +7,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "console.h"
 #include "data.h"
 #include "hash.h"
 #include "keys.h"
+#include "settings.h"
 
 int color[64];
 int piece[64];

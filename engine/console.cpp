@@ -1,4 +1,4 @@
-// Start-up, the configuration file, and the console: its loop, the engine's turn and the commands.
+// The console: its start, its loop, the engine's turn and the commands.
 #include "console.h"
 
 #include <cstdio>
@@ -18,115 +18,11 @@
 #include "openings.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "xboard.h"
 
-// Settings, at their values before vrk.rc is read.
-int mb_hash = 4;
-int kb_hash_pawn = 1024;
-int check_nodes = 10000;
-int nulling_move = 0;
-int emtdf = 0;
-int mtdf_window = 100;
-int futility = 0;
-int razor = 0;
-int delta = 0;
-int lmr = 0;
-int egbb = 0;
-int egbb_cache = 1;
-static char egbb_path_buf[255];
-char *egbb_path = egbb_path_buf;
-int egbb_5men = 0;
-int learning = 0;
-int resign_value = -1000;
-int enable_book = 1;
-int hashing = 1;
-
-int computer_side = EMPTY;
-int pondering = 1;
-unsigned max_time = NO_TIME_LIMIT;
-unsigned max_depth = DEFAULT_MAX_DEPTH;
-int stop_depth = 1;
-unsigned start_time;
-char last_move[8];
-char anti_move[8];
-int anticipedmove;
-int opening_phase = 1;
-int book_ply;
-char opening_history[81];
-int last_values[3];
-int analyzing;
-char EPD[224] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
-
 static const char *truth(int flag) { return flag ? "true" : "false"; }
-
-// ---------------------------------------------------------------------------------------------
-// Start-up
-
-// One scan of the whole file: the keys in this order, white space of any amount between them.
-// Reading stops at the first mismatch; what was read before it is kept.
-bool read_config() {
-    FILE *f = fopen("vrk.rc", "r");
-    if (!f) {
-        printf("Could not load initialization file!\n");
-        return false;
-    }
-    egbb_path_buf[0] = '\0';
-    if (fscanf(f,
-               "HASH=%d\nHPAWN=%d\nCHECKNODES=%d\nNULLMOVE=%d\nMTDF=%d\nABWINDOW=%d\nFUTILITY=%d\n"
-               "RAZOR=%d\nDELTA=%d\nLMR=%d\nEGBB=%d\nEGBBCACHE=%d\nEGBBPATH=%254s\n5MEN=%d\n"
-               "LEARN=%d\nRESIGN_VALUE=%d\nBOOK=%d",
-               &mb_hash, &kb_hash_pawn, &check_nodes, &nulling_move, &emtdf, &mtdf_window,
-               &futility, &razor, &delta, &lmr, &egbb, &egbb_cache, egbb_path_buf, &egbb_5men,
-               &learning, &resign_value, &enable_book) < 0) {
-        // An empty file: nothing read, nothing changed.
-    }
-    fclose(f);
-    return true;
-}
-
-// The game part of a reset, shared by init and new_game.
-static void reset_game() {
-    set_initial_position();
-    book_ply = 0;
-    last_score = 0;
-    memset(last_values, 0, sizeof last_values);
-    memset(opening_history, 0, sizeof opening_history);
-}
-
-void init() {
-    reset_game();
-    analyzing = 0;
-    gen();
-    opening_phase = 1;
-    init_book();
-    read_config();
-    init_hash();
-    if (mb_hash >= 1) {
-        HashInit();
-        ComputeHashCode();
-        HashPawnInit();
-    }
-    null_move = make_move_word(8, 8, 0, FLAG_NULL);
-    if (learning) init_learn();
-}
-
-void new_game() {
-    reset_game();
-    ComputeHashCode(); // the next line of a book being made is played with keys
-    learn_hit = 0;
-    gen();
-    opening_phase = 1;
-    printf("\n New Game \n");
-}
-
-void add_opening_move(const char *coord) {
-    size_t len = strlen(opening_history);
-    if (len + 4 <= 80) {
-        memcpy(opening_history + len, coord, 4);
-        opening_history[len + 4] = '\0';
-    }
-    book_ply++;
-}
 
 static void print_banner() {
     printf("\n\033[01;34mVrk\033[0m, a chess engine\n");
@@ -497,9 +393,8 @@ Next user_turn() {
 
 int console_main() {
     print_banner();
-    init();
+    start_engine();
     print_settings();
-    hashing = mb_hash > 0;
     if (egbb) {
         init_egbb();
         fflush(stdout);

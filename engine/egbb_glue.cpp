@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "defs.h"
 #include "egbbdll.h"
+#include "settings.h"
 
 int init_egbb() {
     printf("Path for EGBB: %s\n", egbb_path);

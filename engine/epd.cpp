@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "notation.h"
 #include "search.h"
+#include "session.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // the pawn hash), rook and queen terms, endgame mobility and the bitbase probe for small endings.
 #include "eval.h"
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "egbb_glue.h"
 #include "hash.h"
 #include "keys.h"
 #include "search.h"
+#include "settings.h"
 
 int nb_pieces[2], piece_mat[2], nb_pions[2], pawn_mat[2], knight_mat[2], bishop_mat[2], rook_mat[2];
 int n_pieces, n_pawns, Stage, nullmat;

@@ -9,16 +9,11 @@
 #include <sys/mman.h>
 #endif
 
-#include "console.h"
-
 HashEntry *HashTable = nullptr;
 HashPawnEntry *HashPawnTable = nullptr;
 uint32_t NUM_HASH_ENTRIES = 0;
 uint32_t NUM_HASH_PAWN_ENTRIES = 0;
 uint64_t hash_mask = 0, hash_pawn_mask = 0;
-
-constexpr int MAX_HASH_MB = 2047;
-constexpr int DEFAULT_PAWN_KB = 256;
 
 namespace {
 
@@ -72,23 +67,29 @@ template <typename T> float used(const T *t, uint32_t n) {
 
 } // namespace
 
-void HashInit() {
-    if (mb_hash > MAX_HASH_MB) mb_hash = MAX_HASH_MB;
-    free(HashTable);
-    NUM_HASH_ENTRIES = (uint32_t)mb_hash * 65536u;
-    HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
-    hash_mask = mask_of(NUM_HASH_ENTRIES);
-    printf("%d ko for HASH (%d entries)\n", mb_hash * 1024, (int)NUM_HASH_ENTRIES);
+int hash_table_mb(int mb) { return mb > MAX_HASH_MB ? MAX_HASH_MB : mb; }
+
+int pawn_table_kb(int kb) {
+    if (kb < 1) return DEFAULT_PAWN_KB;
+    return kb > MAX_HASH_MB * 1024 ? MAX_HASH_MB * 1024 : kb;
 }
 
-void HashPawnInit() {
-    if (kb_hash_pawn < 1) kb_hash_pawn = DEFAULT_PAWN_KB;
-    if (kb_hash_pawn > MAX_HASH_MB * 1024) kb_hash_pawn = MAX_HASH_MB * 1024;
+void HashInit(int mb) {
+    mb = hash_table_mb(mb);
+    free(HashTable);
+    NUM_HASH_ENTRIES = (uint32_t)mb * 65536u;
+    HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
+    hash_mask = mask_of(NUM_HASH_ENTRIES);
+    printf("%d ko for HASH (%d entries)\n", mb * 1024, (int)NUM_HASH_ENTRIES);
+}
+
+void HashPawnInit(int kb) {
+    kb = pawn_table_kb(kb);
     free(HashPawnTable);
-    NUM_HASH_PAWN_ENTRIES = (uint32_t)kb_hash_pawn * 64u;
+    NUM_HASH_PAWN_ENTRIES = (uint32_t)kb * 64u;
     HashPawnTable = allocate<HashPawnEntry>(NUM_HASH_PAWN_ENTRIES);
     hash_pawn_mask = mask_of(NUM_HASH_PAWN_ENTRIES);
-    printf("%d ko for PAWN HASH (%d entries)\n", kb_hash_pawn, (int)NUM_HASH_PAWN_ENTRIES);
+    printf("%d ko for PAWN HASH (%d entries)\n", kb, (int)NUM_HASH_PAWN_ENTRIES);
 }
 
 HashEntry *HashFind(uint64_t key) {

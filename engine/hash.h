@@ -7,7 +7,7 @@ struct HashEntry {
     uint8_t type; // 0 upper bound, 1 lower bound, 2 exact
     int16_t score;
     uint16_t move;
-    uint8_t depth; // quarter plies
+    uint8_t depth;  // quarter plies
     uint8_t status; // 0 empty, 1 aged, 2 current
 };
 
@@ -39,8 +39,18 @@ inline void HashPrefetch(uint64_t key) {
         __builtin_prefetch(&HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)]);
 }
 
-void HashInit();
-void HashPawnInit();
+// The table sizes made for the sizes asked for: the transposition table has at most MAX_HASH_MB
+// megabytes; a pawn table below 1 KB gets DEFAULT_PAWN_KB, and at most MAX_HASH_MB megabytes.
+constexpr int MAX_HASH_MB = 2047;
+constexpr int DEFAULT_PAWN_KB = 256;
+int hash_table_mb(int mb);
+int pawn_table_kb(int kb);
+
+// (Re)allocate a table of the size hash_table_mb(mb) / pawn_table_kb(kb), free the previous one,
+// mark every slot empty, and print "%d ko for HASH (%d entries)" with the size in KB (or
+// "%d ko for PAWN HASH (%d entries)") and the entry count.
+void HashInit(int mb);
+void HashPawnInit(int kb);
 HashEntry *HashFind(uint64_t key);
 int HashInsert(uint64_t key, int score, int move, int depth, int type);
 HashPawnEntry *HashPawnFind(uint64_t key);

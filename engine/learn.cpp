@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "board.h"
-#include "console.h"
 #include "defs.h"
 #include "platform.h"
 #include "search.h"
+#include "settings.h"
 
 FILE *learn_file;
 int learn_size;

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "hash.h"
 #include "keys.h"
+#include "settings.h"
 
 void set_fen(const char *placement, const char *side_field, const char *castle_field) {
     for (int sq = 0; sq < 64; sq++) color[sq] = piece[sq] = EMPTY;

@@ -9,9 +9,10 @@
 
 #include "board.h"
 #include "book.h"
-#include "console.h"
+#include "game.h"
 #include "notation.h"
 #include "platform.h"
+#include "session.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "epd.h"
 #include "eval.h"
@@ -16,6 +15,8 @@
 #include "learn.h"
 #include "notation.h"
 #include "platform.h"
+#include "session.h"
+#include "settings.h"
 
 int stop_search;
 jmp_buf env;

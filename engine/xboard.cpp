@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "defs.h"
 #include "game.h"
@@ -18,6 +17,8 @@
 #include "openings.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
 int post = 0;
 
@@ -405,9 +406,8 @@ void xboard() {
     // The interface interrupts its engines before each opponent move; that must not end us.
     signal(SIGINT, SIG_IGN);
     printf("\n");
-    init();
+    start_engine();
     edit_hply = 0;
-    hashing = mb_hash > 0;
     printf("\033[H\033[J");
     gen();
     computer_side = EMPTY;

@@ -3,21 +3,19 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "hash.h"
 #include "keys.h"
 #include "search.h"
+#include "settings.h"
 
 void reset_engine_state() {
     set_initial_position();
     init_hash();
-    mb_hash = 1;
-    kb_hash_pawn = 64;
     hashing = 1;
     learning = 0;
     egbb = 0;
-    HashInit();
-    HashPawnInit();
+    HashInit(1);
+    HashPawnInit(64);
     ComputeHashCode();
     null_move = make_move_word(8, 8, 0, FLAG_NULL);
     memset(history, 0, sizeof history);

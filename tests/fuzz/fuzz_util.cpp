@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include "board.h"
-#include "console.h"
 #include "engine_reset.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
 namespace {
 char work_dir[] = "/tmp/vrk-fuzz-XXXXXX";

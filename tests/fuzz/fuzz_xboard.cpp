@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "console.h"
 #include "defs.h"
 #include "fuzz_util.h"
 #include "platform.h"
+#include "session.h"
 #include "xboard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

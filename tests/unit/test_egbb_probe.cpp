@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "board.h"
-#include "console.h"
 #include "egbb_glue.h"
+#include "settings.h"
 #include "test_egbb_common.h"
 #include "test_util.h"
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "eval.h"
 #include "hash.h"
 #include "search.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {

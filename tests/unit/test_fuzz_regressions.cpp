@@ -13,13 +13,14 @@
 #include <thread>
 
 #include "board.h"
-#include "console.h"
 #include "egbb_glue.h"
 #include "eval.h"
 #include "notation.h"
 #include "openings.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 #include "xboard.h"
 

@@ -7,12 +7,13 @@
 #include <utility>
 
 #include "board.h"
-#include "console.h"
 #include "game.h"
 #include "keys.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {

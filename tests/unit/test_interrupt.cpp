@@ -13,11 +13,12 @@
 #endif
 
 #include "board.h"
-#include "console.h"
 #include "game.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "keys.h"
 #include "learn.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "board.h"
-#include "console.h"
 #include "eval.h"
 #include "hash.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {

@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "board.h"
-#include "console.h"
 #include "game.h"
 #include "hash.h"
 #include "keys.h"
 #include "notation.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "board.h"
-#include "console.h"
 #include "engine_reset.h"
 #include "keys.h"
 #include "notation.h"

@@ -8,12 +8,13 @@
 #include <unistd.h>
 
 #include "board.h"
-#include "console.h"
 #include "hash.h"
 #include "keys.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
 struct Switches {
     int null_move = 0, razor = 0, futility = 0, lmr = 0, delta = 0, mtdf = 0;
@@ -49,11 +50,9 @@ inline void search_setup(const Switches &s) {
     input_use_text("");
     set_initial_position();
     init_hash();
-    mb_hash = 16;
-    kb_hash_pawn = 1024;
     hashing = 1;
-    HashInit();
-    HashPawnInit();
+    HashInit(16);
+    HashPawnInit(1024);
     null_move = make_move_word(8, 8, 0, FLAG_NULL);
     nulling_move = s.null_move;
     razor = s.razor;

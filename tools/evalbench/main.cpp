@@ -11,10 +11,10 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "eval.h"
 #include "hash.h"
 #include "notation.h"
+#include "settings.h"
 
 static const char *const positions[] = {
     "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
@@ -72,8 +72,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     hashing = 0; // the setups below need no transposition table
-    kb_hash_pawn = 1024;
-    HashPawnInit();
+    HashPawnInit(1024);
 
     long checksum_on = 0, checksum_off = 0;
     hashing = 1;

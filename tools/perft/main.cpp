@@ -11,9 +11,9 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "keys.h"
 #include "notation.h"
+#include "settings.h"
 
 static uint64_t perft(int depth) {
     if (depth == 0) return 1;
