@@ -10,7 +10,6 @@
 #include "data.h"
 #include "hash.h"
 #include "keys.h"
-#include "settings.h"
 
 int color[64];
 int piece[64];
@@ -48,6 +47,7 @@ void set_initial_position() {
     first_move[0] = 0;
     king_position[LIGHT] = 60;
     king_position[DARK] = 4;
+    ComputeHashCode();
 }
 
 void sanitize_setup() {
@@ -391,7 +391,7 @@ int makemove(int m) {
         takeback();
         return 0;
     }
-    assert(!hashing || position_ok());
+    assert(position_ok());
     return 1;
 }
 
@@ -424,7 +424,7 @@ void takeback() {
         }
     }
     if (bits & FLAG_EP) set_square(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
-    assert(!hashing || position_ok());
+    assert(position_ok());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -460,16 +460,20 @@ int repetitions() {
 // ---------------------------------------------------------------------------------------------
 
 bool position_ok() {
-    int kings[2] = {0, 0};
+    int kings[2] = {0, 0}, king_square[2] = {-1, -1};
     for (int sq = 0; sq < 64; sq++) {
         if ((color[sq] == EMPTY) != (piece[sq] == EMPTY)) return false;
-        if (color[sq] != EMPTY && (color[sq] > DARK || piece[sq] > KING)) return false;
+        if (color[sq] == EMPTY) continue;
+        if (color[sq] > DARK || piece[sq] > KING) return false;
         if (piece[sq] == KING) {
             kings[color[sq]]++;
-            if (king_position[color[sq]] != sq) return false;
+            king_square[color[sq]] = sq;
         }
     }
-    if (kings[LIGHT] != 1 || kings[DARK] != 1 || xside != (side ^ 1)) return false;
+    // A set-up may hold no king or several of a colour; a single one is where the moves took it.
+    for (int c = LIGHT; c <= DARK; c++)
+        if (kings[c] == 1 && king_position[c] != king_square[c]) return false;
+    if (xside != (side ^ 1)) return false;
     uint64_t saved = hashcode;
     ComputeHashCode();
     // A null move turns the side with its own key instead of the side key.

@@ -46,7 +46,7 @@ int repetitions();
 // Makes a position set up by hand safe to generate from: pawns on the first or last rank are
 // removed and castling rights whose king or rook is not at home are dropped.
 void sanitize_setup();
-// Puts the initial position on the board with an empty history (no move generation).
+// Puts the initial position on the board with an empty history and its key (no move generation).
 void set_initial_position();
 // Debug check of the whole position: pieces, kings, key recomputed from scratch.
 bool position_ok();

@@ -45,7 +45,6 @@ void init() {
         mb_hash = hash_table_mb(mb_hash);
         kb_hash_pawn = pawn_table_kb(kb_hash_pawn);
         HashInit(mb_hash);
-        ComputeHashCode();
         HashPawnInit(kb_hash_pawn);
     }
     null_move = make_move_word(8, 8, 0, FLAG_NULL);
@@ -59,7 +58,6 @@ void start_engine() {
 
 void new_game() {
     reset_game();
-    ComputeHashCode(); // the next line of a book being made is played with keys
     learn_hit = 0;
     gen();
     opening_phase = 1;

@@ -42,10 +42,8 @@ void set_fen(const char *placement, const char *side_field, const char *castle_f
     sanitize_setup();
     for (int s = 0; s < 64; s++)
         if (piece[s] == KING) king_position[color[s]] = s;
-    if (hashing) {
-        HashReset();
-        ComputeHashCode();
-    }
+    if (hashing) HashReset();
+    ComputeHashCode();
 }
 
 void get_current_fen(char *buf) {

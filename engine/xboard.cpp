@@ -194,10 +194,8 @@ void finish_edit() {
     edit_hply = hply;
     for (int sq = 0; sq < 64; ++sq)
         if (piece[sq] == KING) king_position[color[sq]] = sq;
-    if (hashing) {
-        HashReset();
-        ComputeHashCode();
-    }
+    if (hashing) HashReset();
+    ComputeHashCode();
     regenerate();
 }
 

@@ -69,18 +69,18 @@ TEST_F(EgbbProbe, MissingSidesAgreeWithTheFullTables) {
     // Every KPK position with the pawn's side to move (both colours, so both flips), every KQK
     // position with black to move (mates, stalemates, captures of the queen), and samples.
     std::vector<Position> positions;
-    for (auto [side, piece] : {std::pair{0, 6}, {1, 12}, {1, 2}})
+    for (auto [to_move, man] : {std::pair{0, 6}, {1, 12}, {1, 2}})
         for (int k = 0; k < 64 * 64 * 64; k++) {
-            const Position x{side, k >> 12, k >> 6 & 63, {piece, 0, 0}, {k & 63, 0, 0}};
+            const Position x{to_move, k >> 12, k >> 6 & 63, {man, 0, 0}, {k & 63, 0, 0}};
             if (legal(x)) positions.push_back(x);
         }
     const size_t sampled_from = positions.size();
     std::mt19937 rng(9);
     const std::pair<int, std::vector<int>> sampled[] = {
         {1, {2, 9}}, {0, {4, 5}}, {0, {6, 12}}, {1, {5, 12}}, {1, {11, 6}}};
-    for (const auto &[side, pcs] : sampled)
+    for (const auto &[to_move, pcs] : sampled)
         for (int n = 0; n < 4000; n++)
-            positions.push_back(random_position(rng, side, pcs));
+            positions.push_back(random_position(rng, to_move, pcs));
     std::vector<int> full;
     for (const Position &p : positions)
         full.push_back(p.probe());
