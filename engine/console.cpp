@@ -22,7 +22,9 @@
 #include "settings.h"
 #include "xboard.h"
 
-static const char *truth(int flag) { return flag ? "true" : "false"; }
+static const char *truth(int flag) {
+    return flag ? "true" : "false";
+}
 
 static void print_banner() {
     printf("\n\033[01;34mVrk\033[0m, a chess engine\n");
@@ -86,7 +88,8 @@ static void engine_turn() {
     unsigned e = t - start_time;
     std::string san = San(m);
     if (e)
-        printf("Computer's move: %s (%s) [%8.2f n/s]\n", san.c_str(), move_str(m), nodes * 1000.0 / e);
+        printf("Computer's move: %s (%s) [%8.2f n/s]\n", san.c_str(), move_str(m),
+               nodes * 1000.0 / e);
     else
         printf("Computer's move: %s (%s) [%d n]\n", san.c_str(), move_str(m), nodes);
     makemove(m);
@@ -95,8 +98,9 @@ static void engine_turn() {
     print_board();
     print_result();
     snprintf(anti_move, sizeof anti_move, "%s", move_str(pv[0][1]));
-    printf("NODES=%d|HASH_HIT=%d|HASH_PAWN_HIT=%d|NULL_MOVE CUT=%d|KILLER_CUT=%d|LMR CUT=%d|EVAL=%d\n",
-           nodes, hash_hit, hash_pawn_hit, null_stat, killer_cut, lmr_cut, eval());
+    printf(
+        "NODES=%d|HASH_HIT=%d|HASH_PAWN_HIT=%d|NULL_MOVE CUT=%d|KILLER_CUT=%d|LMR CUT=%d|EVAL=%d\n",
+        nodes, hash_hit, hash_pawn_hit, null_stat, killer_cut, lmr_cut, eval());
     if (pondering) stop_depth = do_ponder(anti_move);
 }
 
@@ -124,7 +128,9 @@ bool read_arg(char *buf, size_t cap) {
     return r == WORD_OK;
 }
 
-float ratio(int a, int b) { return b ? (float)a / (float)b : 0.0f; }
+float ratio(int a, int b) {
+    return b ? (float)a / (float)b : 0.0f;
+}
 
 Next cmd_on() {
     strcpy(anti_move, "4444");
@@ -332,20 +338,30 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"on", cmd_on},       {"off", cmd_off},
-    {"st", cmd_st},       {"mat", cmd_mat},
+    {"on", cmd_on},
+    {"off", cmd_off},
+    {"st", cmd_st},
+    {"mat", cmd_mat},
     {"create_learn_file", cmd_create_learn_file},
     {"clear_learn_file", cmd_clear_learn_file},
-    {"stat", cmd_stat},   {"ml", cmd_ml},
-    {"fen", cmd_fen},     {"info", cmd_info},
-    {"sd", cmd_sd},       {"test", cmd_test},
+    {"stat", cmd_stat},
+    {"ml", cmd_ml},
+    {"fen", cmd_fen},
+    {"info", cmd_info},
+    {"sd", cmd_sd},
+    {"test", cmd_test},
     {"makebook", cmd_makebook},
-    {"hard", cmd_hard},   {"easy", cmd_easy},
-    {"book", cmd_book},   {"undo", cmd_undo},
-    {"new", cmd_new},     {"d", cmd_d},
-    {"bye", cmd_bye},     {"xboard", cmd_xboard},
+    {"hard", cmd_hard},
+    {"easy", cmd_easy},
+    {"book", cmd_book},
+    {"undo", cmd_undo},
+    {"new", cmd_new},
+    {"d", cmd_d},
+    {"bye", cmd_bye},
+    {"xboard", cmd_xboard},
     {"testsee", cmd_testsee},
-    {"uci", cmd_uci},     {"help", cmd_help},
+    {"uci", cmd_uci},
+    {"help", cmd_help},
 };
 
 void user_move(const char *w) {

@@ -14,5 +14,9 @@ extern const int flip[64];
 extern const int piece_value[7];
 
 // Square helpers: file 0 = a, row 0 = the eighth rank.
-inline int file_of(int sq) { return sq & 7; }
-inline int row_of(int sq) { return sq >> 3; }
+inline int file_of(int sq) {
+    return sq & 7;
+}
+inline int row_of(int sq) {
+    return sq >> 3;
+}

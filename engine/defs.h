@@ -31,17 +31,27 @@ constexpr int NO_LEARN = 99999;   // "no answer" of the learn file and of the bi
 constexpr unsigned NO_TIME_LIMIT = 1048576;
 
 // A move word: byte 0 from, byte 1 to (both signed), byte 2 promote, byte 3 flags.
-inline int move_from(int m) { return (int8_t)(m & 0xFF); }
-inline int move_to(int m) { return (int8_t)((m >> 8) & 0xFF); }
-inline int move_promote(int m) { return (int8_t)((m >> 16) & 0xFF); }
-inline int move_bits(int m) { return ((unsigned)m >> 24) & 0xFF; }
+inline int move_from(int m) {
+    return (int8_t)(m & 0xFF);
+}
+inline int move_to(int m) {
+    return (int8_t)((m >> 8) & 0xFF);
+}
+inline int move_promote(int m) {
+    return (int8_t)((m >> 16) & 0xFF);
+}
+inline int move_bits(int m) {
+    return ((unsigned)m >> 24) & 0xFF;
+}
 inline int make_move_word(int from, int to, int promote, int bits) {
     return (int)(((unsigned)from & 0xFF) | (((unsigned)to & 0xFF) << 8) |
                  (((unsigned)promote & 0xFF) << 16) | (((unsigned)bits & 0xFF) << 24));
 }
 // The 16-bit hash move key of a move: (from << 8) | to; 0xFFFF when there is none.
 constexpr int NO_HASH_MOVE = 0xFFFF;
-inline int hash_move_key(int m) { return ((move_from(m) & 0xFF) << 8) | (move_to(m) & 0xFF); }
+inline int hash_move_key(int m) {
+    return ((move_from(m) & 0xFF) << 8) | (move_to(m) & 0xFF);
+}
 
 struct gen_rec {
     int m;

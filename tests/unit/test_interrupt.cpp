@@ -25,9 +25,13 @@ namespace {
 
 #ifdef _WIN32
 // An anonymous pipe, as an interface gives: the engine peeks at it through its handle.
-int make_pipe(int fds[2]) { return _pipe(fds, 4096, _O_BINARY); }
+int make_pipe(int fds[2]) {
+    return _pipe(fds, 4096, _O_BINARY);
+}
 #else
-int make_pipe(int fds[2]) { return pipe(fds); }
+int make_pipe(int fds[2]) {
+    return pipe(fds);
+}
 #endif
 
 class PipedInput : public ::testing::Test {
@@ -38,7 +42,8 @@ class PipedInput : public ::testing::Test {
 #ifdef _WIN32
         // The engine looks at what standard input is only once in a process.
         static bool replaced = false;
-        if (replaced) GTEST_SKIP() << "on Windows each test needs a process of its own, as under ctest";
+        if (replaced)
+            GTEST_SKIP() << "on Windows each test needs a process of its own, as under ctest";
         replaced = true;
 #endif
         int fds[2];
@@ -53,7 +58,9 @@ class PipedInput : public ::testing::Test {
         max_depth = 40;
         stop_depth = 1;
     }
-    void TearDown() override { end_input(); }
+    void TearDown() override {
+        end_input();
+    }
     void send(const char *text) {
         ASSERT_EQ(write(writer, text, strlen(text)), (ssize_t)strlen(text));
     }

@@ -10,7 +10,9 @@
 #include "keys.h"
 #include "notation.h"
 
-void reset_engine() { capture_stdout(reset_engine_state); }
+void reset_engine() {
+    capture_stdout(reset_engine_state);
+}
 
 void setup_fen(const std::string &fen) {
     std::istringstream in(fen);
@@ -41,7 +43,8 @@ std::string capture_stdout(const std::function<void()> &f) {
     lseek(fd, 0, SEEK_SET);
     char buf[4096];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, (size_t)n);
     close(fd);
     unlink(name.c_str());
     return out;

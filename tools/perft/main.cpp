@@ -104,7 +104,8 @@ int main(int argc, char **argv) {
     if (argc >= 3 && !strcmp(argv[1], "--suite"))
         return run_suite(argv[2], argc >= 4 ? atoi(argv[3]) : 99);
     if (argc < 3) {
-        fprintf(stderr, "usage: vrk-perft FEN DEPTH [--divide] | vrk-perft --suite FILE [MAXDEPTH]\n");
+        fprintf(stderr,
+                "usage: vrk-perft FEN DEPTH [--divide] | vrk-perft --suite FILE [MAXDEPTH]\n");
         return 2;
     }
     return run_one(argv[1], atoi(argv[2]), argc >= 4 && !strcmp(argv[3], "--divide"));
