@@ -154,7 +154,7 @@ TEST(EgbbSearcher, EnPassantOnThePrivateBoard) {
     pb::init_sqatt();
     pb::SEARCHER s;
     const int e2 = pb::SQ6488(12), e4 = pb::SQ6488(28), e3 = pb::SQ6488(20), d4 = pb::SQ6488(27);
-    s.set_pos(0, pb::SQ6488(4), pb::SQ6488(60), pb::_WPAWN, e2, pb::_BPAWN, d4, 0, 0);
+    s.set_pos(0, pb::SQ6488(4), pb::SQ6488(60), pb::WPAWN, e2, pb::BPAWN, d4, 0, 0);
     s.pstack->count = 0;
     s.gen_noncaps();
     uint32_t push = 0, take = 0;
@@ -170,13 +170,13 @@ TEST(EgbbSearcher, EnPassantOnThePrivateBoard) {
         if (s.pstack->move_st[i] & pb::EP_FLAG) take = s.pstack->move_st[i];
     ASSERT_NE(take, 0u);
     s.do_move(take);
-    EXPECT_EQ(s.board[e4], pb::_EMPTY);
-    EXPECT_EQ(s.board[e3], pb::_BPAWN);
-    EXPECT_EQ(s.plist[pb::_WPAWN].next, nullptr);
+    EXPECT_EQ(s.board[e4], pb::NO_PIECE);
+    EXPECT_EQ(s.board[e3], pb::BPAWN);
+    EXPECT_EQ(s.plist[pb::WPAWN].next, nullptr);
     s.undo_move(take);
     s.undo_move(push);
-    EXPECT_EQ(s.board[e2], pb::_WPAWN);
-    EXPECT_EQ(s.board[d4], pb::_BPAWN);
-    EXPECT_EQ(s.plist[pb::_WPAWN].next->sq, e2);
+    EXPECT_EQ(s.board[e2], pb::WPAWN);
+    EXPECT_EQ(s.board[d4], pb::BPAWN);
+    EXPECT_EQ(s.plist[pb::WPAWN].next->sq, e2);
     EXPECT_EQ(s.player, 0);
 }
