@@ -11,7 +11,8 @@
 #define EGBB_API extern "C" __attribute__((visibility("default")))
 #endif
 
-// Results of the probes: 99999 not available, 0 draw, else a score for the side to move.
+// Results of the probes: EGBB_NOT_AVAILABLE, 0 draw, else a score for the side to move.
+constexpr int EGBB_NOT_AVAILABLE = 99999;
 EGBB_API int load_egbb(const char *path);
 EGBB_API int load_egbb_5men(const char *path, int cache_size, int load_options);
 EGBB_API int probe_egbb(int player, int w_king, int b_king, int piece1, int square1, int piece2,

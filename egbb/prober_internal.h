@@ -30,7 +30,7 @@ enum {
 enum { WHITE = 0, BLACK = 1, NEUTRAL = 2 };
 enum { KING = 1, QUEEN, ROOK, BISHOP, KNIGHT, PAWN };
 
-constexpr int NOT_AVAILABLE = 99999;
+constexpr int NOT_AVAILABLE = EGBB_NOT_AVAILABLE;
 constexpr int SEARCH_UNKNOWN = -3;          // get_score: no table and no way to derive it
 constexpr int BLOCK_SIZE = 8092;            // decoded bytes per block
 constexpr int COMP_BUFFER = 2 * BLOCK_SIZE; // largest compressed block accepted

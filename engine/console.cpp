@@ -77,9 +77,9 @@ static void engine_turn() {
     } else if (!anticipedmove) {
         stop_depth = 1;
     }
-    think_for_move(1);
+    think_for_move(THINK_CONSOLE);
     unsigned t = get_ms();
-    if (!pv[0][0] || hply >= HIST_STACK - 2) { // no move, or the move stack is full
+    if (!pv[0][0] || hply >= MAX_GAME_PLIES) { // no move, or the move stack is full
         print_result();
         computer_side = EMPTY;
         return;
@@ -370,7 +370,7 @@ void user_move(const char *w) {
         printf("Error (unknown command): %s\n", w);
         return;
     }
-    if (hply >= HIST_STACK - 2) {
+    if (hply >= MAX_GAME_PLIES) {
         printf("Error (game too long)\n"); // the move stack is full
         return;
     }

@@ -21,11 +21,14 @@ constexpr int CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8;
 constexpr int GEN_STACK = 2240;
 constexpr int MAX_PLY = 64;
 constexpr int HIST_STACK = 400;
+// The longest game; the last records of the move stack are kept for the searches from it.
+constexpr int MAX_GAME_PLIES = HIST_STACK - 2;
 
 // Scores.
 constexpr int INF_SCORE = 10000;
 constexpr int MATE_BOUND = -9936; // below this a score is a mate score
-constexpr int NO_LEARN = 99999;   // "no answer" of the learn file and of the bitbases
+// No score: what the learn file and the bitbases answer when they have none.
+constexpr int NO_SCORE = 99999;
 
 // The "no time limit" budget of a search, in milliseconds.
 constexpr unsigned NO_TIME_LIMIT = 1048576;

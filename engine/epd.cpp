@@ -60,7 +60,7 @@ void test(const char *path, int n_sec, int nb_pos) {
         print_board();
         stop_depth = 1;
         max_time = (unsigned)n_sec * 1000;
-        think(3);
+        think(THINK_EPD);
         std::string san = San(pv[0][0]);
         const char *found = Time_clean(found_time);
         int rate = nodes / n_sec;

@@ -267,7 +267,7 @@ bool probe_bitbase(int *score) {
     const int men = n_pieces + n_pawns;
     if (!egbb || men > 5 || ply < 7 || (men == 5 && !egbb_5men)) return false;
     const int v = eval_egbb();
-    if (v == NO_LEARN) return false;
+    if (v == NO_SCORE) return false;
     ++egbb_hit;
     *score = v;
     return true;

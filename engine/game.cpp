@@ -288,7 +288,7 @@ int do_ponder(const char *text) {
     max_time = NO_TIME_LIMIT;
     stop_depth = 1;
     stop_on_input_end = 1;
-    think(0);
+    think(THINK_SILENT);
     stop_on_input_end = 0;
     takeback();
     ply = 0;

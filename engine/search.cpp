@@ -62,9 +62,10 @@ constexpr int PROMOTION_DELTA = 875;
 // Stage 3 is the endgame, where the material-based prunings are off.
 constexpr int ENDGAME = 3;
 
-// The stack guards of the searches.
-constexpr int MAX_SEARCH_PLY = 62;
-constexpr int MAX_SEARCH_HPLY = 398;
+// The stack guards of the searches: a node beyond them is evaluated, so that the moves below it
+// stay within the per-ply arrays and the move stack.
+constexpr int MAX_SEARCH_PLY = MAX_PLY - 2;
+constexpr int MAX_SEARCH_HPLY = MAX_GAME_PLIES;
 
 bool is_capture(int m) {
     return (move_bits(m) & FLAG_CAPTURE) != 0;
@@ -113,8 +114,8 @@ void remember_killer(int p, int m) {
 // Progress output of the drivers and the root.
 
 void print_progress(int mode, int depth, int score) {
-    if (mode <= 0) return;
-    if (mode == 3) {
+    if (mode == THINK_SILENT) return;
+    if (mode == THINK_EPD) {
         Time_clean(found_time);
         printf("info depth %d score cp %d time %d nodes %d found (%s) pv", depth, score,
                elapsed_cs(), nodes, restc);
@@ -447,7 +448,7 @@ void think(int mode) {
     last_score_before_research = last_score;
     CurrentStage = Stage;
     inf6men = n_pawns + n_pieces <= 5;
-    if (mode > 0) {
+    if (mode != THINK_SILENT) {
         printf("ply score time nodes pv\n");
         fflush(stdout);
     }
@@ -539,7 +540,7 @@ int root_search(int alpha, int beta, int depth) {
         fflush(stdout);
         if (!makemove(m)) continue;
         int score = rlearn(depth, m);
-        if (score == NO_LEARN)
+        if (score == NO_SCORE)
             score = -search_nw(-ub, -best, ONE_PLY * depth - ONE_PLY, 1);
         else
             learn_hit++;

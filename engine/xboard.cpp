@@ -20,7 +20,7 @@
 #include "session.h"
 #include "settings.h"
 
-int post = 0;
+int post = THINK_SILENT;
 
 namespace {
 
@@ -95,7 +95,7 @@ void engine_turn() {
 
     think_for_move(post);
     last_values[hply % 3] = last_score;
-    if (pv[0][0] == 0 || hply >= HIST_STACK - 2) { // no move, or the move stack is full
+    if (pv[0][0] == 0 || hply >= MAX_GAME_PLIES) { // no move, or the move stack is full
         computer_side = EMPTY;
         printf("No Move in PV!\n");
         print_result();
@@ -128,7 +128,7 @@ void receive_move(const char *line) {
         return;
     }
     int m = i >= 0 ? gen_dat[i].m : 0;
-    if (i == -1 || hply >= HIST_STACK - 2 || !makemove(m)) { // a full stack takes no more
+    if (i == -1 || hply >= MAX_GAME_PLIES || !makemove(m)) { // a full stack takes no more
         printf("Illegal move.\n\n");
         fflush(stdout);
         return;
@@ -309,7 +309,7 @@ Flow cmd_analyze(const char *, Session &) {
 }
 
 Flow cmd_hint(const char *, Session &) {
-    think(0);
+    think(THINK_SILENT);
     if (pv[0][0] != 0) {
         printf("Hint: %s\n", move_str(pv[0][0]));
         fflush(stdout);
@@ -351,12 +351,12 @@ Flow cmd_edit(const char *, Session &) {
 }
 
 Flow cmd_post(const char *, Session &) {
-    post = 2;
+    post = THINK_POST;
     return CONTINUE;
 }
 
 Flow cmd_nopost(const char *, Session &) {
-    post = 0;
+    post = THINK_SILENT;
     return CONTINUE;
 }
 

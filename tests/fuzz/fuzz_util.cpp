@@ -53,7 +53,7 @@ void fuzz_search(int depth) {
     max_time = NO_TIME_LIMIT;
     stop_depth = 1;
     input_use_text(""); // no input: the search ends at its depth
-    think(0);
+    think(THINK_SILENT);
     input_use_text(nullptr);
 }
 

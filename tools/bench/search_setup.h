@@ -87,7 +87,7 @@ inline void quiet_think() {
     int saved = dup(1), null_fd = open("/dev/null", O_WRONLY);
     dup2(null_fd, 1);
     close(null_fd);
-    think(0);
+    think(THINK_SILENT);
     fflush(stdout);
     dup2(saved, 1);
     close(saved);
