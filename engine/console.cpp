@@ -213,13 +213,9 @@ Next cmd_fen() {
     if (!read_arg(placement, sizeof placement)) return Next::Continue;
     for (auto &f : fields)
         if (!read_arg(f, sizeof f)) return Next::Continue;
-    set_fen(placement, fields[0], fields[1]);
     // The previous game's en passant square, counter and history do not belong to this position.
-    ep = -1;
-    fifty = 0;
-    hply = 0;
+    set_position(placement, fields[0], fields[1]);
     computer_side = EMPTY;
-    ply = 0;
     gen();
     print_board();
     print_result();

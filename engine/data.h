@@ -20,3 +20,12 @@ inline int file_of(int sq) {
 inline int row_of(int sq) {
     return sq >> 3;
 }
+// True when text begins with a file letter and a rank digit ("e4").
+inline bool names_square(const char *text) {
+    return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
+}
+// The square of a file letter and rank digit. Other characters give a number that names no
+// square (or another one): callers that take any text check it with names_square first.
+inline int square_at(const char *text) {
+    return (text[0] - 'a') + ('8' - text[1]) * 8;
+}

@@ -46,10 +46,12 @@ inline int move_promote(int m) {
 inline int move_bits(int m) {
     return ((unsigned)m >> 24) & 0xFF;
 }
-inline int make_move_word(int from, int to, int promote, int bits) {
+constexpr int make_move_word(int from, int to, int promote, int bits) {
     return (int)(((unsigned)from & 0xFF) | (((unsigned)to & 0xFF) << 8) |
                  (((unsigned)promote & 0xFF) << 16) | (((unsigned)bits & 0xFF) << 24));
 }
+// The null move: from and to 8, no piece moved.
+constexpr int NULL_MOVE_WORD = make_move_word(8, 8, 0, FLAG_NULL);
 // The 16-bit hash move key of a move: (from << 8) | to; 0xFFFF when there is none.
 constexpr int NO_HASH_MOVE = 0xFFFF;
 inline int hash_move_key(int m) {

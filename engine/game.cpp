@@ -10,6 +10,7 @@
 
 #include "board.h"
 #include "book.h"
+#include "data.h"
 #include "hash.h"
 #include "keys.h"
 #include "learn.h"
@@ -47,13 +48,30 @@ void init() {
         HashInit(mb_hash);
         HashPawnInit(kb_hash_pawn);
     }
-    null_move = make_move_word(8, 8, 0, FLAG_NULL);
+    null_move = NULL_MOVE_WORD;
     if (learning) init_learn();
 }
 
 void start_engine() {
     init();
     hashing = mb_hash > 0;
+}
+
+void fresh_engine(int mb, int pawn_kb) {
+    set_initial_position();
+    init_hash();
+    hashing = 1;
+    learning = 0;
+    egbb = 0;
+    HashInit(mb);
+    HashPawnInit(pawn_kb);
+    null_move = NULL_MOVE_WORD;
+    memset(history, 0, sizeof history);
+    memset(bf_history, 0, sizeof bf_history);
+    memset(pv, 0, sizeof pv);
+    memset(killer, 0, sizeof killer);
+    cnt_nm = 0;
+    gen();
 }
 
 void new_game() {
@@ -148,10 +166,6 @@ int time_divisor(double own, double opp) {
     return 30;
 }
 
-int square_of(const char *s) {
-    return (s[0] - 'a') + (8 - (s[1] - '0')) * 8;
-}
-
 // The promotion a ponder text names, as an offset into the generator's four promotions
 // (knight, bishop, rook, queen); anything else means the queen.
 int promotion_offset(char c) {
@@ -199,7 +213,7 @@ void fallback_search(int mode) {
 } // namespace
 
 int find_ponder_move(const char *text) {
-    int from = square_of(text), to = square_of(text + 2);
+    int from = square_at(text), to = square_at(text + 2);
     for (int k = 0; k < first_move[1]; k++) {
         int m = gen_dat[k].m;
         if (move_from(m) != from || move_to(m) != to) continue;

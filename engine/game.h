@@ -9,6 +9,11 @@
 void init();
 // The start of either loop: init(), then hashing as the settings ask.
 void start_engine();
+// The state start-up leaves, for the tools and the tests, without any file: the initial position
+// with its moves generated, the key tables, hash tables of `mb` MB and `pawn_kb` KB freshly
+// allocated (their sizes printed), hashing on, learning and bitbases off, the null move, and the
+// search's history, killers and principal variation cleared.
+void fresh_engine(int mb, int pawn_kb);
 // Resets the game only (no settings, tables or books) and prints "\n New Game ".
 void new_game();
 // Appends the first four characters of a coordinate move to opening_history while it stays

@@ -46,6 +46,16 @@ void set_fen(const char *placement, const char *side_field, const char *castle_f
     ComputeHashCode();
 }
 
+void set_position(const char *placement, const char *side_field, const char *castle_field,
+                  const char *ep_field, int fifty_count) {
+    set_fen(placement, side_field, castle_field);
+    ep = names_square(ep_field) ? square_at(ep_field) : -1;
+    fifty = fifty_count;
+    hply = 0;
+    ply = 0;
+    first_move[0] = 0;
+}
+
 void get_current_fen(char *buf) {
     memset(buf, 0, 200);
     char *p = buf;
@@ -127,8 +137,8 @@ int parse_move(const char *s) {
     if (s[0] < 'a' || s[0] > 'h' || s[1] < '0' || s[1] > '9' || s[2] < 'a' || s[2] > 'h' ||
         s[3] < '0' || s[3] > '9')
         return -2;
-    int from = (s[0] - 'a') + ('8' - s[1]) * 8;
-    int to = (s[2] - 'a') + ('8' - s[3]) * 8;
+    int from = square_at(s);
+    int to = square_at(s + 2);
     for (int i = 0; i < first_move[1]; i++) {
         int m = gen_dat[i].m;
         if (move_from(m) != from || move_to(m) != to) continue;

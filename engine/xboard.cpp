@@ -153,8 +153,7 @@ int edit_piece(char letter) {
 
 // Square of a file letter and rank digit, -1 when they name no square of the board.
 int edit_square(const char *text) {
-    if (text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8') return -1;
-    return (text[0] - 'a') + (8 - (text[1] - '0')) * 8;
+    return names_square(text) ? square_at(text) : -1;
 }
 
 struct EditState {

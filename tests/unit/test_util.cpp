@@ -7,7 +7,6 @@
 
 #include "board.h"
 #include "engine_reset.h"
-#include "keys.h"
 #include "notation.h"
 
 void reset_engine() {
@@ -19,13 +18,8 @@ void setup_fen(const std::string &fen) {
     std::string placement, side_field = "w", castle_field = "-", ep_field = "-";
     int fifty_field = 0;
     in >> placement >> side_field >> castle_field >> ep_field >> fifty_field;
-    set_fen(placement.c_str(), side_field.c_str(), castle_field.c_str());
-    ep = ep_field.size() == 2 ? (ep_field[0] - 'a') + ('8' - ep_field[1]) * 8 : -1;
-    fifty = fifty_field;
-    hply = 0;
-    ply = 0;
-    first_move[0] = 0;
-    ComputeHashCode();
+    set_position(placement.c_str(), side_field.c_str(), castle_field.c_str(), ep_field.c_str(),
+                 fifty_field);
     gen();
 }
 

@@ -41,8 +41,7 @@ static void setup(const char *fen) {
     std::istringstream in(fen);
     std::string placement, side_field, castle_field;
     in >> placement >> side_field >> castle_field;
-    set_fen(placement.c_str(), side_field.c_str(), castle_field.c_str());
-    ply = 0;
+    set_position(placement.c_str(), side_field.c_str(), castle_field.c_str());
 }
 
 // Evaluates every position `repeat` times in each of ROUNDS rounds, keeping each position's

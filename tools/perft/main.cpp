@@ -32,11 +32,7 @@ static void setup(const std::string &fen) {
     std::string placement, side_field = "w", castle_field = "-", ep_field = "-";
     in >> placement >> side_field >> castle_field >> ep_field;
     hashing = 0;
-    set_fen(placement.c_str(), side_field.c_str(), castle_field.c_str());
-    ep = ep_field.size() == 2 ? (ep_field[0] - 'a') + ('8' - ep_field[1]) * 8 : -1;
-    fifty = hply = ply = 0;
-    first_move[0] = 0;
-    ComputeHashCode();
+    set_position(placement.c_str(), side_field.c_str(), castle_field.c_str(), ep_field.c_str());
 }
 
 static double seconds_since(std::chrono::steady_clock::time_point t0) {
