@@ -224,10 +224,12 @@ Flow cmd_force(const char *, Session &) {
     return CONTINUE;
 }
 
-// "white" and "black" give the move to one side and the engine the other.
+// "white" and "black" give the move to one side and the engine the other. The key follows the
+// side to move, as after any set-up.
 void set_side_to_move(int s) {
     side = s;
     xside = s ^ 1;
+    ComputeHashCode();
     ply = 0;
     hply = 0;
     edit_hply = 0;
