@@ -40,11 +40,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     return 0;
 }
 
-void fuzz_set_fen(const char *placement, const char *side, const char *castling) {
-    set_fen(placement, side, castling);
-    ep = -1;
-    fifty = hply = ply = 0;
-    first_move[0] = 0;
+void fuzz_set_fen(const char *placement, const char *side_field, const char *castling) {
+    set_position(placement, side_field, castling);
     gen();
 }
 
