@@ -1,6 +1,7 @@
 // The static evaluation: material and game stage, piece-square tables, pawn structure (kept in
 // the pawn hash), rook and queen terms, endgame mobility and the bitbase probe for small endings.
 #include "eval.h"
+#include "bits.h"
 #include "board.h"
 #include "console.h"
 #include "data.h"
@@ -207,27 +208,12 @@ int stage_of(int pawns, int pieces) {
     return STAGE_ENDGAME;
 }
 
-// The occupied squares by colour and piece, each list in board order. Sized for any placement a
-// set-up can produce, not only for legal material.
-struct PieceLists {
-    int count[2][6];
-    int sq[2][6][64];
-};
-
 // Counting pass: material counters, pawn and rook files, the pawn key.
-void count_material(PieceLists &l) {
-    for (int c = 0; c < 2; ++c)
-        for (int p = PAWN; p <= KING; ++p)
-            l.count[c][p] = 0;
-    for (uint64_t occupied = ~squares_of(EMPTY); occupied; occupied &= occupied - 1) {
-        const int sq = __builtin_ctzll(occupied);
-        const int c = color[sq], p = piece[sq];
-        l.sq[c][p][l.count[c][p]++] = sq;
-    }
-
+void count_material() {
     uint64_t key = 0;
     for (int c = 0; c < 2; ++c) {
-        const int *count = l.count[c];
+        const int *count = piece_count[c];
+        const uint64_t *bb = piece_bb[c];
         nb_pions[c] = count[PAWN];
         pawn_mat[c] = count[PAWN] * piece_value[PAWN];
         knight_mat[c] = count[KNIGHT];
@@ -241,22 +227,21 @@ void count_material(PieceLists &l) {
             pawn_rank[c][i] = no_pawn_row[c];
             rook_rank[c][i] = 0;
         }
-        // The rearmost pawn of a file: LIGHT's largest row, DARK's smallest. The list runs in
-        // board order, so the last pawn written on a file is LIGHT's rearmost going forwards
-        // and DARK's going backwards.
-        const int *pawns = l.sq[c][PAWN];
-        for (int i = 0; i < count[PAWN]; ++i) {
-            const int sq = pawns[c == LIGHT ? i : count[PAWN] - 1 - i];
+        // The rearmost pawn of a file: LIGHT's largest row, DARK's smallest. The last pawn
+        // written on a file wins, so LIGHT's pawns are taken in board order and DARK's backwards.
+        for (uint64_t pawns = bb[PAWN]; pawns;) {
+            const int sq = c == LIGHT ? lsb(pawns) : msb(pawns);
+            pawns ^= square_bit(sq);
             pawn_rank[c][(sq & 7) + 1] = sq >> 3;
             key ^= zobrist(sq, c, PAWN);
         }
         // Of several rooks on a file, the last in board order (the largest row) is kept.
-        for (int i = 0; i < count[ROOK]; ++i) {
-            const int sq = l.sq[c][ROOK][i];
+        for (uint64_t rooks = bb[ROOK]; rooks; rooks &= rooks - 1) {
+            const int sq = lsb(rooks);
             rook_rank[c][(sq & 7) + 1] = sq >> 3;
         }
-        for (int i = 0; i < count[KING]; ++i)
-            key ^= zobrist(l.sq[c][KING][i], c, KING);
+        for (uint64_t kings = bb[KING]; kings; kings &= kings - 1)
+            key ^= zobrist(lsb(kings), c, KING);
     }
     n_pieces = nb_pieces[LIGHT] + nb_pieces[DARK];
     n_pawns = nb_pions[LIGHT] + nb_pions[DARK];
@@ -324,40 +309,40 @@ inline int view(int c, int sq) {
 }
 
 // Scoring pass over one side's knights, bishops, rooks and queens.
-int piece_terms(const PieceLists &l, int c) {
-    const int *count = l.count[c];
+int piece_terms(int c) {
+    const uint64_t *bb = piece_bb[c];
     int s = 0;
-    for (int i = 0; i < count[KNIGHT]; ++i) {
-        const int lsq = view(c, l.sq[c][KNIGHT][i]);
+    for (uint64_t b = bb[KNIGHT]; b; b &= b - 1) {
+        const int lsq = view(c, lsb(b));
         s += knight_pcsq[Stage][lsq] + lone_minor(c) + knight_imbalance[imbalance_index(c)];
     }
-    for (int i = 0; i < count[BISHOP]; ++i) {
-        const int lsq = view(c, l.sq[c][BISHOP][i]);
+    for (uint64_t b = bb[BISHOP]; b; b &= b - 1) {
+        const int lsq = view(c, lsb(b));
         s += bishop_trap(c, lsq) + bishop_pcsq[Stage][lsq] + lone_minor(c);
     }
-    for (int i = 0; i < count[ROOK]; ++i) {
-        const int sq = l.sq[c][ROOK][i];
+    for (uint64_t b = bb[ROOK]; b; b &= b - 1) {
+        const int sq = lsb(b);
         s += rook_terms(c, sq, view(c, sq));
     }
-    for (int i = 0; i < count[QUEEN]; ++i) {
-        const int sq = l.sq[c][QUEEN][i];
+    for (uint64_t b = bb[QUEEN]; b; b &= b - 1) {
+        const int sq = lsb(b);
         s += queen_terms(c, sq, view(c, sq));
     }
     if (Stage == STAGE_ENDGAME)
         for (int p = KNIGHT; p <= QUEEN; ++p)
-            for (int i = 0; i < count[p]; ++i)
-                s += mobility[p][mobility_count(l.sq[c][p][i])];
+            for (uint64_t b = bb[p]; b; b &= b - 1)
+                s += mobility[p][mobility_count(lsb(b))];
     return s;
 }
 
 // One side's pawn sum: its pawns, and in the endgame its king's square.
-int pawn_terms(const PieceLists &l, int c) {
+int pawn_terms(int c) {
     int s = 0;
-    for (int i = 0; i < l.count[c][PAWN]; ++i)
-        s += c == LIGHT ? eval_light_pawn(l.sq[c][PAWN][i]) : eval_dark_pawn(l.sq[c][PAWN][i]);
+    for (uint64_t b = piece_bb[c][PAWN]; b; b &= b - 1)
+        s += c == LIGHT ? eval_light_pawn(lsb(b)) : eval_dark_pawn(lsb(b));
     if (Stage == STAGE_ENDGAME)
-        for (int i = 0; i < l.count[c][KING]; ++i)
-            s += king_endgame_pcsq[view(c, l.sq[c][KING][i])];
+        for (uint64_t b = piece_bb[c][KING]; b; b &= b - 1)
+            s += king_endgame_pcsq[view(c, lsb(b))];
     return s;
 }
 
@@ -391,8 +376,7 @@ int eval_dark_pawn(int sq) {
 int eval() {
     if (ply > max_ply) max_ply = ply;
 
-    PieceLists lists;
-    count_material(lists);
+    count_material();
 
     int score;
     if (probe_bitbase(&score)) return score;
@@ -411,10 +395,10 @@ int eval() {
 
     int s[2];
     for (int c = 0; c < 2; ++c)
-        s[c] = piece_mat[c] + pawn_mat[c] + piece_terms(lists, c) + material_rules(c);
+        s[c] = piece_mat[c] + pawn_mat[c] + piece_terms(c) + material_rules(c);
 
     if (!pawn_entry) {
-        pawns = pawn_terms(lists, LIGHT) - pawn_terms(lists, DARK);
+        pawns = pawn_terms(LIGHT) - pawn_terms(DARK);
         if (hashing) HashPawnInsert(hashpawn, pawns);
     }
     const int light_view = pawns + s[LIGHT] - s[DARK];
@@ -422,14 +406,13 @@ int eval() {
 }
 
 int mat_balance() {
-    piece_mat[LIGHT] = piece_mat[DARK] = 0;
     nullmat = 0;
-    for (int sq = 0; sq < 64; ++sq) {
-        const int c = color[sq];
-        if (c == EMPTY) continue;
-        const int v = piece_value[piece[sq]];
-        piece_mat[c] += v;
-        if (piece[sq] != PAWN) nullmat += v;
+    for (int c = 0; c < 2; ++c) {
+        int pieces = 0;
+        for (int p = KNIGHT; p <= KING; ++p)
+            pieces += piece_count[c][p] * piece_value[p];
+        piece_mat[c] = pieces + piece_count[c][PAWN] * piece_value[PAWN];
+        nullmat += pieces;
     }
     return piece_mat[side] - piece_mat[xside];
 }
