@@ -279,10 +279,10 @@ int futile(const Node &nd, int best) {
 int search_moves(Node &nd, int *cut) {
     const int p = ply;
     const int child_depth = nd.depth - ONE_PLY + nd.ext2;
-    int best = nd.alpha, ub = nd.beta, legal = 0, searched = 0;
+    int best = nd.alpha, ub = nd.beta, legal = 0, searched = 0, bound = NO_BOUND;
     *cut = 0;
     for (int i = first_move[p]; i < first_move[p + 1]; i++) {
-        select_move(i, nd.hash_move);
+        bound = select_move(i, nd.hash_move, bound);
         int m = gen_dat[i].m;
         if (!makemove(m)) continue;
         legal++;
@@ -378,24 +378,32 @@ void killer_marks() {
     }
 }
 
-void select_move(int i, int hash_move) {
-    // The hash move key holds from and to in the opposite byte order of the move word.
-    const int wanted = ((hash_move & 0xFF) << 8) | ((hash_move >> 8) & 0xFF);
+int select_move(int i, int hash_move, int bound) {
     const int last = first_move[ply + 1];
-    int pick = i, top = -1;
-    for (int j = i; j < last; j++) {
-        if ((gen_dat[j].m & 0xFFFF) == wanted) {
-            pick = j;
-            break;
-        }
-        if (gen_dat[j].score > top) {
-            top = gen_dat[j].score;
-            pick = j;
-        }
+    int pick = -1, picked_score = NO_BOUND;
+    if (hash_move != NO_HASH_MOVE) {
+        // The hash move key holds from and to in the opposite byte order of the move word.
+        const int wanted = ((hash_move & 0xFF) << 8) | ((hash_move >> 8) & 0xFF);
+        for (int j = i; j < last; j++)
+            if ((gen_dat[j].m & 0xFFFF) == wanted) {
+                pick = j;
+                break;
+            }
+    }
+    if (pick < 0) {
+        pick = i;
+        for (int j = i, top = -1; j < last; j++)
+            if (gen_dat[j].score > top) {
+                top = gen_dat[j].score;
+                pick = j;
+                if (top == bound) break; // nothing further can score more
+            }
+        picked_score = gen_dat[pick].score;
     }
     gen_rec t = gen_dat[i];
     gen_dat[i] = gen_dat[pick];
     gen_dat[pick] = t;
+    return picked_score;
 }
 
 void update_pv(int m) {
@@ -527,9 +535,9 @@ int root_search(int alpha, int beta, int depth) {
     if (follow_pv) pv_marks();
     killer_marks();
 
-    int best = alpha, ub = beta, legal = 0;
+    int best = alpha, ub = beta, legal = 0, bound = NO_BOUND;
     for (int i = first_move[0]; i < first_move[1]; i++) {
-        select_move(i, hash_move);
+        bound = select_move(i, hash_move, bound);
         int m = gen_dat[i].m;
         max_ply = 0;
         if (analyzing)
@@ -716,9 +724,9 @@ int quiesce_nw(int alpha, int beta) {
         return best;
     }
     killer_marks();
-    int ub = beta;
+    int ub = beta, bound = NO_BOUND;
     for (int i = first_move[p]; i < first_move[p + 1]; i++) {
-        select_move(i, hash_move);
+        bound = select_move(i, hash_move, bound);
         int m = gen_dat[i].m;
         if (delta && CurrentStage != ENDGAME) {
             int hopeless = (move_bits(m) & FLAG_PROMOTE) ? stand + PROMOTION_DELTA < alpha
