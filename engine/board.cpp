@@ -199,6 +199,7 @@ void gen_slider(int sq, int p, bool quiet) {
     const uint64_t occupied = occupied_bb();
     for (int j = 0; j < offsets[p]; j++) {
         const int d = steps.dir[p][j];
+        if (!quiet && !(steps.line_bb[sq][d] & color_bb[xside])) continue;
         const uint64_t blockers = steps.line_bb[sq][d] & occupied;
         const int first = blockers ? nearest(blockers, d) : -1;
         if (quiet) {
@@ -241,9 +242,23 @@ void gen_en_passant() {
     if (f != 7 && color[h] == side && piece[h] == PAWN) gen_push(h, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
 }
 
+// The pawns of `side` that gen_caps lists a move for: those with a capture or a promotion.
+uint64_t pawns_with_captures() {
+    constexpr uint64_t FILE_A = 0x0101010101010101ULL, FILE_H = 0x8080808080808080ULL;
+    constexpr uint64_t ROW_1 = 0xFF00ULL, ROW_6 = 0xFF000000000000ULL; // a step from promotion
+    const uint64_t enemy = color_bb[xside], empty = ~occupied_bb();
+    const uint64_t from =
+        side == LIGHT
+            ? ((enemy << 9) & ~FILE_A) | ((enemy << 7) & ~FILE_H) | ((empty << 8) & ROW_1)
+            : ((enemy >> 7) & ~FILE_A) | ((enemy >> 9) & ~FILE_H) | ((empty >> 8) & ROW_6);
+    return piece_bb[side][PAWN] & from;
+}
+
 void gen_all(bool quiet) {
     first_move[ply + 1] = first_move[ply];
-    for (uint64_t own = color_bb[side]; own; own &= own - 1) {
+    const uint64_t movers =
+        quiet ? color_bb[side] : color_bb[side] & ~(piece_bb[side][PAWN] & ~pawns_with_captures());
+    for (uint64_t own = movers; own; own &= own - 1) {
         const int sq = lsb(own);
         switch (piece[sq]) {
         case PAWN:
