@@ -208,9 +208,35 @@ int stage_of(int pawns, int pieces) {
     return STAGE_ENDGAME;
 }
 
+// The pawns whose files pawn_rank holds, and the key of those pawns alone. Consecutive
+// evaluations in a search mostly meet the same pawns, whose files then need no counting. No
+// placement of pawns looks like the initial value: none stands on the first or last rank.
+uint64_t counted_pawns[2] = {~0ULL, ~0ULL};
+uint64_t counted_pawn_key;
+
+// The rearmost pawn of each file: LIGHT's largest row, DARK's smallest. The last pawn written on
+// a file wins, so LIGHT's pawns are taken in board order and DARK's backwards.
+void count_pawn_files() {
+    uint64_t key = 0;
+    for (int c = 0; c < 2; ++c) {
+        counted_pawns[c] = piece_bb[c][PAWN];
+        for (int &row : pawn_rank[c])
+            row = no_pawn_row[c];
+        for (uint64_t pawns = counted_pawns[c]; pawns;) {
+            const int sq = c == LIGHT ? lsb(pawns) : msb(pawns);
+            pawns ^= square_bit(sq);
+            pawn_rank[c][(sq & 7) + 1] = sq >> 3;
+            key ^= zobrist(sq, c, PAWN);
+        }
+    }
+    counted_pawn_key = key;
+}
+
 // Counting pass: material counters, pawn and rook files, the pawn key.
 void count_material() {
-    uint64_t key = 0;
+    if (piece_bb[LIGHT][PAWN] != counted_pawns[LIGHT] || piece_bb[DARK][PAWN] != counted_pawns[DARK])
+        count_pawn_files();
+    uint64_t key = counted_pawn_key;
     for (int c = 0; c < 2; ++c) {
         const int *count = piece_count[c];
         const uint64_t *bb = piece_bb[c];
@@ -223,19 +249,9 @@ void count_material() {
         piece_mat[c] = count[KNIGHT] * piece_value[KNIGHT] + count[BISHOP] * piece_value[BISHOP] +
                        count[ROOK] * piece_value[ROOK] + count[QUEEN] * piece_value[QUEEN];
 
-        for (int i = 0; i < 10; ++i) {
-            pawn_rank[c][i] = no_pawn_row[c];
-            rook_rank[c][i] = 0;
-        }
-        // The rearmost pawn of a file: LIGHT's largest row, DARK's smallest. The last pawn
-        // written on a file wins, so LIGHT's pawns are taken in board order and DARK's backwards.
-        for (uint64_t pawns = bb[PAWN]; pawns;) {
-            const int sq = c == LIGHT ? lsb(pawns) : msb(pawns);
-            pawns ^= square_bit(sq);
-            pawn_rank[c][(sq & 7) + 1] = sq >> 3;
-            key ^= zobrist(sq, c, PAWN);
-        }
         // Of several rooks on a file, the last in board order (the largest row) is kept.
+        for (int &row : rook_rank[c])
+            row = 0;
         for (uint64_t rooks = bb[ROOK]; rooks; rooks &= rooks - 1) {
             const int sq = lsb(rooks);
             rook_rank[c][(sq & 7) + 1] = sq >> 3;
