@@ -85,6 +85,10 @@ namespace {
 
 // The lines of offset[QUEEN] along which a rook moves; a bishop moves along the others.
 constexpr bool straight_line[8] = {false, true, false, true, true, false, true, false};
+// The lines of a bishop, a rook and a queen in the order of offset[BISHOP], offset[ROOK] and
+// offset[QUEEN].
+constexpr int BISHOP_LINES[] = {0, 2, 5, 7}, ROOK_LINES[] = {1, 3, 4, 6};
+constexpr int QUEEN_LINES[] = {0, 1, 2, 3, 4, 5, 6, 7};
 
 // Squares seen from each square along the eight lines, nearest first, in the order of
 // offset[QUEEN], as lists and as sets; and the targets of the pieces that step once. Walking these
@@ -96,7 +100,6 @@ struct StepTables {
     uint64_t straight_bb[64], diagonal_bb[64]; // every line of a rook, of a bishop
     uint64_t knight_bb[64], king_bb[64];
     uint64_t pawn_attackers_bb[2][64]; // the squares from which a pawn of each colour takes on sq
-    uint8_t dir[6][8];                 // line index of offset[p][j] for the line pieces
     StepTables() {
         for (int sq = 0; sq < 64; sq++) {
             knight_bb[sq] = king_bb[sq] = straight_bb[sq] = diagonal_bb[sq] = 0;
@@ -122,10 +125,6 @@ struct StepTables {
             pawn_attackers_bb[DARK][sq] = (sq >= 7 && !h_file ? square_bit(sq - 7) : 0) |
                                           (sq >= 9 && !a_file ? square_bit(sq - 9) : 0);
         }
-        for (int p = BISHOP; p <= KING; p++)
-            for (int j = 0; j < offsets[p]; j++)
-                for (int d = 0; d < 8; d++)
-                    if (offset[QUEEN][d] == offset[p][j]) dir[p][j] = (uint8_t)d;
     }
 };
 const StepTables steps;
@@ -157,89 +156,91 @@ inline int quiet_score(int from, int to) {
 // Most valuable victim first, then least valuable attacker.
 inline int capture_score(int from, int to) { return 1000000 + 10 * piece[to] - piece[from]; }
 
-// Stores one move unless the stack is full, which only absurd set-up positions achieve.
-inline void push_scored(int from, int to, int bits, int score) {
-    int &top = first_move[ply + 1];
-    if (top > GEN_STACK - 4) return;
-    gen_dat[top].m = make_move_word(from, to, 0, bits);
-    gen_dat[top].score = score;
-    top++;
-}
+// The list of the ply being generated, written at `top`; first_move[ply + 1] is set at the end.
+struct MoveList {
+    int top;
 
-// Promotions first (knight to queen), then captures, then quiet moves by their history ratio.
-void gen_push(int from, int to, int bits) {
-    int &top = first_move[ply + 1];
-    if (top > GEN_STACK - 4) return;
-    if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
-        for (int p = KNIGHT; p <= QUEEN; p++) {
-            gen_dat[top].m = make_move_word(from, to, p, bits | FLAG_PROMOTE);
-            gen_dat[top].score = 1500000 + 10 * p;
-            top++;
-        }
-        return;
+    // Stores one move unless the stack is full, which only absurd set-up positions achieve.
+    void push(int from, int to, int bits, int score) {
+        if (top > GEN_STACK - 4) return;
+        gen_dat[top].m = make_move_word(from, to, 0, bits);
+        gen_dat[top].score = score;
+        top++;
     }
-    push_scored(from, to, bits, color[to] != EMPTY ? capture_score(from, to) : quiet_score(from, to));
-}
+
+    // Promotions first (knight to queen), then captures, then quiet moves by their history ratio.
+    void push_any(int from, int to, int bits) {
+        if (top > GEN_STACK - 4) return;
+        if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
+            for (int p = KNIGHT; p <= QUEEN; p++) {
+                gen_dat[top].m = make_move_word(from, to, p, bits | FLAG_PROMOTE);
+                gen_dat[top].score = 1500000 + 10 * p;
+                top++;
+            }
+            return;
+        }
+        push(from, to, bits, color[to] != EMPTY ? capture_score(from, to) : quiet_score(from, to));
+    }
+};
 
 // A knight's or a king's targets run in ascending order of squares, as its offsets do.
-void gen_leaper(int sq, uint64_t targets, bool quiet) {
-    targets &= quiet ? ~color_bb[side] : color_bb[xside];
+template <bool QUIET> void gen_leaper(MoveList &list, int sq, uint64_t targets) {
+    targets &= QUIET ? ~color_bb[side] : color_bb[xside];
     for (; targets; targets &= targets - 1) {
         const int n = lsb(targets);
-        if (color[n] == EMPTY)
-            push_scored(sq, n, 0, quiet_score(sq, n));
+        if (QUIET && color[n] == EMPTY)
+            list.push(sq, n, 0, quiet_score(sq, n));
         else
-            push_scored(sq, n, FLAG_CAPTURE, capture_score(sq, n));
+            list.push(sq, n, FLAG_CAPTURE, capture_score(sq, n));
     }
 }
 
 // Each line from near to far: the empty squares up to the first piece, then that piece if it is
 // the opponent's.
-void gen_slider(int sq, int p, bool quiet) {
+template <bool QUIET, size_t N> void gen_slider(MoveList &list, int sq, const int (&lines)[N]) {
     const uint64_t occupied = occupied_bb();
-    for (int j = 0; j < offsets[p]; j++) {
-        const int d = steps.dir[p][j];
-        if (!quiet && !(steps.line_bb[sq][d] & color_bb[xside])) continue;
+    for (const int d : lines) {
         const uint64_t blockers = steps.line_bb[sq][d] & occupied;
+        if (!QUIET && !(blockers & color_bb[xside])) continue;
         const int first = blockers ? nearest(blockers, d) : -1;
-        if (quiet) {
+        if (QUIET) {
             const int free = first < 0 ? steps.line_len[sq][d] : distance(sq, first) - 1;
             for (int k = 0; k < free; k++) {
                 const int n = steps.line[sq][d][k];
-                push_scored(sq, n, 0, quiet_score(sq, n));
+                list.push(sq, n, 0, quiet_score(sq, n));
             }
         }
         if (first >= 0 && color[first] == xside)
-            push_scored(sq, first, FLAG_CAPTURE, capture_score(sq, first));
+            list.push(sq, first, FLAG_CAPTURE, capture_score(sq, first));
     }
 }
 
-// Pawn captures towards `left` (file a side) and `right`; LIGHT steps are negative.
-void gen_pawn_captures(int sq) {
-    int f = file_of(sq);
-    int l = side == LIGHT ? sq - 9 : sq + 7, r = side == LIGHT ? sq - 7 : sq + 9;
-    if (f != 0 && color[l] == xside) gen_push(sq, l, FLAG_PAWN | FLAG_CAPTURE);
-    if (f != 7 && color[r] == xside) gen_push(sq, r, FLAG_PAWN | FLAG_CAPTURE);
-}
-
-void gen_pawn(int sq, bool quiet) {
-    gen_pawn_captures(sq);
-    int dir = side == LIGHT ? -8 : 8;
-    int one = sq + dir;
+// Pawn captures towards `left` (file a side) and `right`, then the steps; LIGHT steps are
+// negative.
+template <bool QUIET> void gen_pawn(MoveList &list, int sq) {
+    const int f = file_of(sq);
+    const int l = side == LIGHT ? sq - 9 : sq + 7, r = side == LIGHT ? sq - 7 : sq + 9;
+    if (f != 0 && color[l] == xside) list.push_any(sq, l, FLAG_PAWN | FLAG_CAPTURE);
+    if (f != 7 && color[r] == xside) list.push_any(sq, r, FLAG_PAWN | FLAG_CAPTURE);
+    const int dir = side == LIGHT ? -8 : 8;
+    const int one = sq + dir;
     if (color[one] != EMPTY) return;
-    bool promotes = side == LIGHT ? sq <= 15 : sq >= 48;
-    if (!quiet && !promotes) return;
-    gen_push(sq, one, FLAG_PAWN);
-    bool home = side == LIGHT ? sq >= 48 : sq <= 15;
-    if (quiet && home && color[one + dir] == EMPTY) gen_push(sq, one + dir, FLAG_PAWN | FLAG_DOUBLE);
+    const bool promotes = side == LIGHT ? sq <= 15 : sq >= 48;
+    if (!QUIET && !promotes) return;
+    list.push_any(sq, one, FLAG_PAWN);
+    const bool home = side == LIGHT ? sq >= 48 : sq <= 15;
+    if (QUIET && home && color[one + dir] == EMPTY)
+        list.push_any(sq, one + dir, FLAG_PAWN | FLAG_DOUBLE);
 }
 
-void gen_en_passant() {
+void gen_en_passant(MoveList &list) {
     if (ep == -1) return;
     int f = file_of(ep);
     int a = side == LIGHT ? ep + 7 : ep - 9, h = side == LIGHT ? ep + 9 : ep - 7;
-    if (f != 0 && color[a] == side && piece[a] == PAWN) gen_push(a, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
-    if (f != 7 && color[h] == side && piece[h] == PAWN) gen_push(h, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
+    if (f != 0 && color[a] == side && piece[a] == PAWN)
+        list.push_any(a, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
+    if (f != 7 && color[h] == side && piece[h] == PAWN)
+        list.push_any(h, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
 }
 
 // The pawns of `side` that gen_caps lists a move for: those with a capture or a promotion.
@@ -254,43 +255,50 @@ uint64_t pawns_with_captures() {
     return piece_bb[side][PAWN] & from;
 }
 
-void gen_all(bool quiet) {
-    first_move[ply + 1] = first_move[ply];
+template <bool QUIET> void gen_all() {
+    MoveList list{first_move[ply]};
     const uint64_t movers =
-        quiet ? color_bb[side] : color_bb[side] & ~(piece_bb[side][PAWN] & ~pawns_with_captures());
+        QUIET ? color_bb[side] : color_bb[side] & ~(piece_bb[side][PAWN] & ~pawns_with_captures());
     for (uint64_t own = movers; own; own &= own - 1) {
         const int sq = lsb(own);
         switch (piece[sq]) {
         case PAWN:
-            gen_pawn(sq, quiet);
+            gen_pawn<QUIET>(list, sq);
             break;
         case KNIGHT:
-            gen_leaper(sq, steps.knight_bb[sq], quiet);
+            gen_leaper<QUIET>(list, sq, steps.knight_bb[sq]);
             break;
-        case KING:
-            gen_leaper(sq, steps.king_bb[sq], quiet);
+        case BISHOP:
+            gen_slider<QUIET>(list, sq, BISHOP_LINES);
+            break;
+        case ROOK:
+            gen_slider<QUIET>(list, sq, ROOK_LINES);
+            break;
+        case QUEEN:
+            gen_slider<QUIET>(list, sq, QUEEN_LINES);
             break;
         default:
-            gen_slider(sq, piece[sq], quiet);
+            gen_leaper<QUIET>(list, sq, steps.king_bb[sq]);
         }
     }
-    if (quiet) {
+    if (QUIET) {
         // Castling is listed on the rights alone; makemove checks the squares.
         if (side == LIGHT) {
-            if (castle & CASTLE_WK) gen_push(60, 62, FLAG_CASTLE);
-            if (castle & CASTLE_WQ) gen_push(60, 58, FLAG_CASTLE);
+            if (castle & CASTLE_WK) list.push_any(60, 62, FLAG_CASTLE);
+            if (castle & CASTLE_WQ) list.push_any(60, 58, FLAG_CASTLE);
         } else {
-            if (castle & CASTLE_BK) gen_push(4, 6, FLAG_CASTLE);
-            if (castle & CASTLE_BQ) gen_push(4, 2, FLAG_CASTLE);
+            if (castle & CASTLE_BK) list.push_any(4, 6, FLAG_CASTLE);
+            if (castle & CASTLE_BQ) list.push_any(4, 2, FLAG_CASTLE);
         }
     }
-    gen_en_passant();
+    gen_en_passant(list);
+    first_move[ply + 1] = list.top;
 }
 
 } // namespace
 
-void gen() { gen_all(true); }
-void gen_caps() { gen_all(false); }
+void gen() { gen_all<true>(); }
+void gen_caps() { gen_all<false>(); }
 
 // ---------------------------------------------------------------------------------------------
 // Attack tests
