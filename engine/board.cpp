@@ -413,7 +413,7 @@ int makemove(int m) {
         return 1;
     }
 
-    uint64_t key = hashcode;
+    uint64_t key = hashcode ^ side_key();
     if (bits & FLAG_CASTLE) {
         const CastleRule *r = castle_rule(to);
         if (!r || newattack(king_position[side], xside)) return 0;
@@ -426,7 +426,17 @@ int makemove(int m) {
         put_piece(r->rook_to, side, ROOK);
     }
 
+    // The new key first, so that its table slot loads while the board changes.
     const int moving = piece[from], captured = piece[to];
+    const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
+    const int rights = castle & castle_mask[from] & castle_mask[to];
+    const int victim = (bits & FLAG_EP) ? (side == LIGHT ? to + 8 : to - 8) : -1;
+    key ^= castle_key(castle) ^ castle_key(rights);
+    key ^= zobrist(from, side, moving) ^ zobrist(to, side, placed);
+    if (captured != EMPTY) key ^= zobrist(to, xside, captured);
+    if (victim >= 0) key ^= zobrist(victim, xside, PAWN);
+    HashPrefetch(key);
+
     if (moving == KING) king_position[side] = to;
     h.m = m;
     h.capture = captured;
@@ -435,33 +445,18 @@ int makemove(int m) {
     h.fifty = fifty;
     hply++;
     ply++;
-
-    key ^= castle_key(castle);
-    castle &= castle_mask[from] & castle_mask[to];
-    key ^= castle_key(castle);
-
+    castle = rights;
     ep = (bits & FLAG_DOUBLE) ? (side == LIGHT ? to + 8 : to - 8) : -1;
     fifty = (bits & (FLAG_CAPTURE | FLAG_PAWN)) ? 0 : fifty + 1;
 
-    const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
-    key ^= zobrist(from, side, moving) ^ zobrist(to, side, placed);
-    if (captured != EMPTY) {
-        key ^= zobrist(to, xside, captured);
-        remove_piece(to);
-    }
+    if (captured != EMPTY) remove_piece(to);
     remove_piece(from);
     put_piece(to, side, placed);
-
-    if (bits & FLAG_EP) {
-        int victim = side == LIGHT ? to + 8 : to - 8;
-        remove_piece(victim);
-        key ^= zobrist(victim, xside, PAWN);
-    }
+    if (victim >= 0) remove_piece(victim);
 
     side ^= 1;
     xside ^= 1;
-    hashcode = key ^ side_key();
-    HashPrefetch(hashcode);
+    hashcode = key;
 
     if (newattack(king_position[xside], side)) {
         takeback();
