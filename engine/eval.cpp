@@ -397,21 +397,22 @@ int eval() {
     int score;
     if (probe_bitbase(&score)) return score;
 
-    // Pawn hash: the pawn score depends on the pawns, the kings and the side to move.
+    // Pawn hash: the pawn score depends on the pawns, the kings and the side to move. Its slot
+    // loads while the pieces are scored.
     if (side == DARK) hashpawn ^= side_key();
+    if (hashing) HashPawnPrefetch(hashpawn);
+    Stage = stage_of(n_pawns, n_pieces);
+    int s[2];
+    for (int c = 0; c < 2; ++c)
+        s[c] = piece_mat[c] + pawn_mat[c] + piece_terms(c) + material_rules(c);
+
     const HashPawnEntry *pawn_entry = hashing ? HashPawnFind(hashpawn) : nullptr;
     int pawns = 0;
     if (pawn_entry) {
         pawns = pawn_entry->score;
         ++hash_pawn_hit;
     }
-
-    Stage = stage_of(n_pawns, n_pieces);
     if (piece_mat[LIGHT] + piece_mat[DARK] < INSUFFICIENT_MATERIAL && n_pawns == 0) return 0;
-
-    int s[2];
-    for (int c = 0; c < 2; ++c)
-        s[c] = piece_mat[c] + pawn_mat[c] + piece_terms(c) + material_rules(c);
 
     if (!pawn_entry) {
         pawns = pawn_terms(LIGHT) - pawn_terms(DARK);

@@ -36,10 +36,13 @@ inline uint32_t hash_slot(uint64_t key, uint64_t mask, uint32_t n) {
     return (uint32_t)(mask ? key & mask : key % n);
 }
 
-// Starts loading the slot of a position about to be probed: the table is far larger than the
-// caches, and the move's legality test can run meanwhile.
+// Start loading the slot of a key about to be probed: the tables are larger than the caches, and
+// the rest of the move (or of the evaluation) can run meanwhile.
 inline void HashPrefetch(uint64_t key) {
     if (NUM_HASH_ENTRIES) prefetch(&HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)]);
+}
+inline void HashPawnPrefetch(uint64_t key) {
+    prefetch(&HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)]);
 }
 
 void HashInit();
