@@ -280,32 +280,35 @@ int lone_minor(int c) {
     return nb_pieces[c] == 2 && nb_pions[c] == 0 ? -piece_mat[c] : 0;
 }
 
-int bishop_trap(int c, int lsq) {
-    if (Stage > STAGE_EARLY_MID || (lsq != SQ_C1 && lsq != SQ_F1)) return 0;
-    const int *own = pawn_rank[c];
-    const int left = lsq == SQ_F1 ? 5 : 2; // e- or b-file column of pawn_rank
-    return own[left] == home_pawn_row[c] && own[left + 2] == home_pawn_row[c] ? -TRAPPED_BISHOP : 0;
-}
-
 // Index of the imbalance tables: a position set up by hand may hold more than eight pawns.
 inline int imbalance_index(int c) { return nb_pions[c] < 8 ? nb_pions[c] : 8; }
 
-int rook_terms(int c, int sq, int lsq) {
+// A LIGHT piece reads the tables at its square, a DARK one at the mirrored square.
+template <int C> int view(int sq) { return C == LIGHT ? sq : flip[sq]; }
+
+template <int C> int bishop_trap(int lsq) {
+    if (Stage > STAGE_EARLY_MID || (lsq != SQ_C1 && lsq != SQ_F1)) return 0;
+    const int *own = pawn_rank[C];
+    const int left = lsq == SQ_F1 ? 5 : 2; // e- or b-file column of pawn_rank
+    return own[left] == home_pawn_row[C] && own[left + 2] == home_pawn_row[C] ? -TRAPPED_BISHOP : 0;
+}
+
+template <int C> int rook_terms(int sq) {
     const int col = (sq & 7) + 1;
     const int row = sq >> 3;
-    int s = rook_pcsq[lsq] + rook_imbalance[imbalance_index(c)];
-    if (rook_rank[c][col] != 0 && rook_rank[c][col] != row) s += ROOK_DOUBLED;
-    if (pawn_rank[c][col] == no_pawn_row[c])
-        s += pawn_rank[c ^ 1][col] == no_pawn_row[c ^ 1] ? ROOK_OPEN_FILE : ROOK_HALF_OPEN_FILE;
-    if (row == seventh_row[c]) s += ROOK_SEVENTH;
+    int s = rook_pcsq[view<C>(sq)];
+    if (rook_rank[C][col] != 0 && rook_rank[C][col] != row) s += ROOK_DOUBLED;
+    if (pawn_rank[C][col] == no_pawn_row[C])
+        s += pawn_rank[C ^ 1][col] == no_pawn_row[C ^ 1] ? ROOK_OPEN_FILE : ROOK_HALF_OPEN_FILE;
+    if (row == seventh_row[C]) s += ROOK_SEVENTH;
     if (col == 4 || col == 5) s += ROOK_CENTRE_FILE;
     return s;
 }
 
-int queen_terms(int c, int sq, int lsq) {
-    int s = queen_pcsq[lsq];
-    if (rook_rank[c][(sq & 7) + 1] != 0) s += QUEEN_WITH_ROOK;
-    if ((sq >> 3) == seventh_row[c]) s += QUEEN_SEVENTH;
+template <int C> int queen_terms(int sq) {
+    int s = queen_pcsq[view<C>(sq)];
+    if (rook_rank[C][(sq & 7) + 1] != 0) s += QUEEN_WITH_ROOK;
+    if ((sq >> 3) == seventh_row[C]) s += QUEEN_SEVENTH;
     return s;
 }
 
@@ -319,31 +322,22 @@ int material_rules(int c) {
     return s;
 }
 
-// A LIGHT piece reads the tables at its square, a DARK one at the mirrored square.
-inline int view(int c, int sq) {
-    return c == LIGHT ? sq : flip[sq];
-}
-
 // Scoring pass over one side's knights, bishops, rooks and queens.
-int piece_terms(int c) {
-    const uint64_t *bb = piece_bb[c];
+template <int C> int piece_terms() {
+    const uint64_t *bb = piece_bb[C];
+    const int lone = lone_minor(C), pawns = imbalance_index(C);
+    const int *knight_table = knight_pcsq[Stage], *bishop_table = bishop_pcsq[Stage];
     int s = 0;
-    for (uint64_t b = bb[KNIGHT]; b; b &= b - 1) {
-        const int lsq = view(c, lsb(b));
-        s += knight_pcsq[Stage][lsq] + lone_minor(c) + knight_imbalance[imbalance_index(c)];
-    }
+    for (uint64_t b = bb[KNIGHT]; b; b &= b - 1)
+        s += knight_table[view<C>(lsb(b))] + lone + knight_imbalance[pawns];
     for (uint64_t b = bb[BISHOP]; b; b &= b - 1) {
-        const int lsq = view(c, lsb(b));
-        s += bishop_trap(c, lsq) + bishop_pcsq[Stage][lsq] + lone_minor(c);
+        const int lsq = view<C>(lsb(b));
+        s += bishop_trap<C>(lsq) + bishop_table[lsq] + lone;
     }
-    for (uint64_t b = bb[ROOK]; b; b &= b - 1) {
-        const int sq = lsb(b);
-        s += rook_terms(c, sq, view(c, sq));
-    }
-    for (uint64_t b = bb[QUEEN]; b; b &= b - 1) {
-        const int sq = lsb(b);
-        s += queen_terms(c, sq, view(c, sq));
-    }
+    for (uint64_t b = bb[ROOK]; b; b &= b - 1)
+        s += rook_terms<C>(lsb(b)) + rook_imbalance[pawns];
+    for (uint64_t b = bb[QUEEN]; b; b &= b - 1)
+        s += queen_terms<C>(lsb(b));
     if (Stage == STAGE_ENDGAME)
         for (int p = KNIGHT; p <= QUEEN; ++p)
             for (uint64_t b = bb[p]; b; b &= b - 1)
@@ -352,13 +346,13 @@ int piece_terms(int c) {
 }
 
 // One side's pawn sum: its pawns, and in the endgame its king's square.
-int pawn_terms(int c) {
+template <int C> int pawn_terms() {
     int s = 0;
-    for (uint64_t b = piece_bb[c][PAWN]; b; b &= b - 1)
-        s += c == LIGHT ? eval_light_pawn(lsb(b)) : eval_dark_pawn(lsb(b));
+    for (uint64_t b = piece_bb[C][PAWN]; b; b &= b - 1)
+        s += pawn_score<C>(lsb(b));
     if (Stage == STAGE_ENDGAME)
-        for (uint64_t b = piece_bb[c][KING]; b; b &= b - 1)
-            s += king_endgame_pcsq[view(c, lsb(b))];
+        for (uint64_t b = piece_bb[C][KING]; b; b &= b - 1)
+            s += king_endgame_pcsq[view<C>(lsb(b))];
     return s;
 }
 
@@ -402,9 +396,8 @@ int eval() {
     if (side == DARK) hashpawn ^= side_key();
     if (hashing) HashPawnPrefetch(hashpawn);
     Stage = stage_of(n_pawns, n_pieces);
-    int s[2];
-    for (int c = 0; c < 2; ++c)
-        s[c] = piece_mat[c] + pawn_mat[c] + piece_terms(c) + material_rules(c);
+    const int light = piece_mat[LIGHT] + pawn_mat[LIGHT] + piece_terms<LIGHT>() + material_rules(LIGHT);
+    const int dark = piece_mat[DARK] + pawn_mat[DARK] + piece_terms<DARK>() + material_rules(DARK);
 
     const HashPawnEntry *pawn_entry = hashing ? HashPawnFind(hashpawn) : nullptr;
     int pawns = 0;
@@ -415,10 +408,10 @@ int eval() {
     if (piece_mat[LIGHT] + piece_mat[DARK] < INSUFFICIENT_MATERIAL && n_pawns == 0) return 0;
 
     if (!pawn_entry) {
-        pawns = pawn_terms(LIGHT) - pawn_terms(DARK);
+        pawns = pawn_terms<LIGHT>() - pawn_terms<DARK>();
         if (hashing) HashPawnInsert(hashpawn, pawns);
     }
-    const int light_view = pawns + s[LIGHT] - s[DARK];
+    const int light_view = pawns + light - dark;
     return side == LIGHT ? light_view : -light_view;
 }
 
