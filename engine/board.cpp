@@ -371,7 +371,7 @@ const CastleRule *castle_rule(int to) {
     return nullptr;
 }
 
-// Every change of a square goes through these two, which keep the bitboards and counts in step.
+// Every change of a square goes through these three, which keep the bitboards and counts in step.
 inline void put_piece(int sq, int c, int p) {
     color[sq] = c;
     piece[sq] = p;
@@ -386,6 +386,17 @@ inline void remove_piece(int sq) {
     color_bb[c] &= ~square_bit(sq);
     piece_count[c][p]--;
     color[sq] = piece[sq] = EMPTY;
+}
+
+// The piece on `from` goes to the empty square `to`.
+inline void move_piece(int from, int to) {
+    const int c = color[from], p = piece[from];
+    color[to] = c;
+    piece[to] = p;
+    color[from] = piece[from] = EMPTY;
+    const uint64_t both = square_bit(from) | square_bit(to);
+    piece_bb[c][p] ^= both;
+    color_bb[c] ^= both;
 }
 
 } // namespace
@@ -422,8 +433,7 @@ int makemove(int m) {
         for (int sq : r->safe)
             if (attack(sq, xside)) return 0;
         key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
-        remove_piece(r->rook_from);
-        put_piece(r->rook_to, side, ROOK);
+        move_piece(r->rook_from, r->rook_to);
     }
 
     // The new key first, so that its table slot loads while the board changes.
@@ -450,8 +460,12 @@ int makemove(int m) {
     fifty = (bits & (FLAG_CAPTURE | FLAG_PAWN)) ? 0 : fifty + 1;
 
     if (captured != EMPTY) remove_piece(to);
-    remove_piece(from);
-    put_piece(to, side, placed);
+    if (placed == moving) {
+        move_piece(from, to);
+    } else {
+        remove_piece(from);
+        put_piece(to, side, placed);
+    }
     if (victim >= 0) remove_piece(victim);
 
     side ^= 1;
@@ -480,18 +494,18 @@ void takeback() {
     if (bits & FLAG_NULL) return;
 
     int from = move_from(h.m), to = move_to(h.m);
-    const int placed = piece[to];
-    if (placed == KING) king_position[side] = from;
-    remove_piece(to);
-    put_piece(from, side, (bits & FLAG_PROMOTE) ? PAWN : placed);
+    if (piece[to] == KING) king_position[side] = from;
+    if (bits & FLAG_PROMOTE) {
+        remove_piece(to);
+        put_piece(from, side, PAWN);
+    } else {
+        move_piece(to, from);
+    }
     if (h.capture != EMPTY) put_piece(to, xside, h.capture);
 
     if (bits & FLAG_CASTLE) {
         const CastleRule *r = castle_rule(to);
-        if (r) {
-            remove_piece(r->rook_to);
-            put_piece(r->rook_from, side, ROOK);
-        }
+        if (r) move_piece(r->rook_to, r->rook_from);
     }
     if (bits & FLAG_EP) put_piece(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
     assert(!hashing || position_ok());
