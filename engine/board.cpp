@@ -401,6 +401,23 @@ inline void move_piece(int from, int to) {
 
 } // namespace
 
+uint64_t key_after(int m) {
+    const int bits = move_bits(m), from = move_from(m), to = move_to(m);
+    if (bits & FLAG_NULL) return hashcode ^ null_key();
+    const int moving = piece[from], captured = piece[to];
+    const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
+    const int rights = castle & castle_mask[from] & castle_mask[to];
+    uint64_t key = hashcode ^ side_key() ^ castle_key(castle) ^ castle_key(rights);
+    key ^= zobrist(from, side, moving) ^ zobrist(to, side, placed);
+    if (captured != EMPTY) key ^= zobrist(to, xside, captured);
+    if (bits & FLAG_EP) key ^= zobrist(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
+    if (bits & FLAG_CASTLE) {
+        const CastleRule *r = castle_rule(to);
+        if (r) key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
+    }
+    return key;
+}
+
 int makemove(int m) {
     hist_rec &h = hist_dat[hply];
     h.key = hashcode;
@@ -424,29 +441,23 @@ int makemove(int m) {
         return 1;
     }
 
-    uint64_t key = hashcode ^ side_key();
+    const CastleRule *r = nullptr;
     if (bits & FLAG_CASTLE) {
-        const CastleRule *r = castle_rule(to);
+        r = castle_rule(to);
         if (!r || newattack(king_position[side], xside)) return 0;
         for (int i = 0; i < r->n_empty; i++)
             if (color[r->empty[i]] != EMPTY) return 0;
         for (int sq : r->safe)
             if (attack(sq, xside)) return 0;
-        key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
-        move_piece(r->rook_from, r->rook_to);
     }
-
     // The new key first, so that its table slot loads while the board changes.
+    const uint64_t key = key_after(m);
+    HashPrefetch(key);
+    if (r) move_piece(r->rook_from, r->rook_to);
+
     const int moving = piece[from], captured = piece[to];
     const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
-    const int rights = castle & castle_mask[from] & castle_mask[to];
     const int victim = (bits & FLAG_EP) ? (side == LIGHT ? to + 8 : to - 8) : -1;
-    key ^= castle_key(castle) ^ castle_key(rights);
-    key ^= zobrist(from, side, moving) ^ zobrist(to, side, placed);
-    if (captured != EMPTY) key ^= zobrist(to, xside, captured);
-    if (victim >= 0) key ^= zobrist(victim, xside, PAWN);
-    HashPrefetch(key);
-
     if (moving == KING) king_position[side] = to;
     h.m = m;
     h.capture = captured;
@@ -455,7 +466,7 @@ int makemove(int m) {
     h.fifty = fifty;
     hply++;
     ply++;
-    castle = rights;
+    castle &= castle_mask[from] & castle_mask[to];
     ep = (bits & FLAG_DOUBLE) ? (side == LIGHT ? to + 8 : to - 8) : -1;
     fifty = (bits & (FLAG_CAPTURE | FLAG_PAWN)) ? 0 : fifty + 1;
 

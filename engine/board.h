@@ -41,6 +41,8 @@ void gen();
 void gen_caps();
 
 int makemove(int m);
+// The key hashcode would have after move m, the position left as it is.
+uint64_t key_after(int m);
 void takeback();
 int newattack(int sq, int s);
 int attack(int sq, int s);

@@ -53,8 +53,9 @@ std::vector<int> listed(int flags) {
 }
 
 // Walks the legal tree checking that every make / take back restores the position exactly, that
-// every position made is sound, its incremental key equal to the key made from scratch, and that
-// gen_caps() lists gen()'s captures and promotions in the same order.
+// every position made is sound, its incremental key equal to the key made from scratch and to
+// key_after's forecast, and that gen_caps() lists gen()'s captures and promotions in the same
+// order.
 long walk(int depth) {
     if (depth == 0) return 1;
     gen_caps();
@@ -65,8 +66,10 @@ long walk(int depth) {
     for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
         const std::vector<int64_t> before = snapshot();
         const int m = gen_dat[i].m;
+        const uint64_t key = key_after(m);
         if (makemove(m)) {
             EXPECT_TRUE(position_ok()) << move_str(m);
+            EXPECT_EQ(hashcode, key) << move_str(m);
             n += walk(depth - 1);
             takeback();
         }
