@@ -140,6 +140,22 @@ inline int distance(int a, int b) {
 
 inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
 
+// The squares a piece other than a pawn on sq would reach on an empty board.
+inline uint64_t reach(int p, int sq) {
+    switch (p) {
+    case KNIGHT:
+        return steps.knight_bb[sq];
+    case BISHOP:
+        return steps.diagonal_bb[sq];
+    case ROOK:
+        return steps.straight_bb[sq];
+    case QUEEN:
+        return steps.diagonal_bb[sq] | steps.straight_bb[sq];
+    default:
+        return steps.king_bb[sq];
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -334,6 +350,7 @@ int attack(int sq, int s) {
             }
             continue;
         }
+        if (!(reach(p, i) & square_bit(sq))) continue; // no direction of the piece leads there
         for (int j = 0; j < offsets[p]; j++) {
             for (int n = step(i, offset[p][j]); n != -1; n = step(n, offset[p][j])) {
                 if (n == sq) return 1;
