@@ -184,7 +184,8 @@ struct MoveList {
         top++;
     }
 
-    // Promotions first (knight to queen), then captures, then quiet moves by their history ratio.
+    // A pawn move, castling or en passant, scored by what it turns out to be: promotions first
+    // (knight to queen), then captures, then quiet moves by their history ratio.
     void push_any(int from, int to, int bits) {
         if (top > GEN_STACK - 4) return;
         if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
@@ -274,7 +275,7 @@ uint64_t pawns_with_captures() {
 template <bool QUIET> void gen_all() {
     MoveList list{first_move[ply]};
     const uint64_t movers =
-        QUIET ? color_bb[side] : color_bb[side] & ~(piece_bb[side][PAWN] & ~pawns_with_captures());
+        QUIET ? color_bb[side] : (color_bb[side] & ~piece_bb[side][PAWN]) | pawns_with_captures();
     for (uint64_t own = movers; own; own &= own - 1) {
         const int sq = lsb(own);
         switch (piece[sq]) {
@@ -388,7 +389,8 @@ const CastleRule *castle_rule(int to) {
     return nullptr;
 }
 
-// Every change of a square goes through these three, which keep the bitboards and counts in step.
+// Every change a move makes to a square goes through these three, which keep the bitboards and
+// counts in step.
 inline void put_piece(int sq, int c, int p) {
     color[sq] = c;
     piece[sq] = p;
@@ -488,11 +490,11 @@ int makemove(int m) {
     fifty = (bits & (FLAG_CAPTURE | FLAG_PAWN)) ? 0 : fifty + 1;
 
     if (captured != EMPTY) remove_piece(to);
-    if (placed == moving) {
-        move_piece(from, to);
-    } else {
+    if (bits & FLAG_PROMOTE) {
         remove_piece(from);
         put_piece(to, side, placed);
+    } else {
+        move_piece(from, to);
     }
     if (victim >= 0) remove_piece(victim);
 
