@@ -426,8 +426,8 @@ uint64_t key_after(int m) {
     const int moving = piece[from], captured = piece[to];
     const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
     const int rights = castle & castle_mask[from] & castle_mask[to];
-    uint64_t key = hashcode ^ side_key() ^ castle_key(castle) ^ castle_key(rights);
-    key ^= zobrist(from, side, moving) ^ zobrist(to, side, placed);
+    uint64_t key = hashcode ^ side_key() ^ zobrist(from, side, moving) ^ zobrist(to, side, placed);
+    if (rights != castle) key ^= castle_key(castle) ^ castle_key(rights);
     if (captured != EMPTY) key ^= zobrist(to, xside, captured);
     if (bits & FLAG_EP) key ^= zobrist(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
     if (bits & FLAG_CASTLE) {
