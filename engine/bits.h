@@ -12,10 +12,10 @@ inline int msb(uint64_t b) { return 63 - __builtin_clzll(b); }
 #else
 inline int lsb(uint64_t b) {
     // The isolated lowest bit times a de Bruijn sequence leaves a distinct top six bits per bit.
-    static const int index[64] = {
-        0,  1,  48, 2,  57, 49, 28, 3,  61, 58, 50, 42, 38, 29, 17, 4,  62, 55, 59, 36, 53, 51,
-        43, 22, 45, 39, 33, 30, 24, 18, 12, 5,  63, 47, 56, 27, 60, 41, 37, 16, 54, 35, 52, 21,
-        44, 32, 23, 11, 46, 26, 40, 15, 34, 20, 31, 10, 25, 14, 19, 9,  13, 8,  7,  6};
+    static const int index[64] = {0,  1,  48, 2,  57, 49, 28, 3,  61, 58, 50, 42, 38, 29, 17, 4,
+                                  62, 55, 59, 36, 53, 51, 43, 22, 45, 39, 33, 30, 24, 18, 12, 5,
+                                  63, 47, 56, 27, 60, 41, 37, 16, 54, 35, 52, 21, 44, 32, 23, 11,
+                                  46, 26, 40, 15, 34, 20, 31, 10, 25, 14, 19, 9,  13, 8,  7,  6};
     return index[((b & (0 - b)) * 0x03f79d71b4cb0a89ULL) >> 58];
 }
 inline int msb(uint64_t b) {

@@ -20,9 +20,9 @@ extern int null_move;
 
 // The position by colour and piece, kept in step with color[] and piece[] by every move made or
 // taken back, and rebuilt by finish_setup() after a set-up that wrote the squares directly.
-extern uint64_t piece_bb[2][6];  // squares of each colour's pieces of each kind
-extern uint64_t color_bb[2];     // squares of each colour
-extern int piece_count[2][6];    // number of each colour's pieces of each kind
+extern uint64_t piece_bb[2][6]; // squares of each colour's pieces of each kind
+extern uint64_t color_bb[2];    // squares of each colour
+extern int piece_count[2][6];   // number of each colour's pieces of each kind
 inline uint64_t occupied_bb() { return color_bb[LIGHT] | color_bb[DARK]; }
 
 // The move stacks.

@@ -234,7 +234,8 @@ void count_pawn_files() {
 
 // Counting pass: material counters, pawn and rook files, the pawn key.
 void count_material() {
-    if (piece_bb[LIGHT][PAWN] != counted_pawns[LIGHT] || piece_bb[DARK][PAWN] != counted_pawns[DARK])
+    if (piece_bb[LIGHT][PAWN] != counted_pawns[LIGHT] ||
+        piece_bb[DARK][PAWN] != counted_pawns[DARK])
         count_pawn_files();
     uint64_t key = counted_pawn_key;
     for (int c = 0; c < 2; ++c) {
@@ -396,7 +397,8 @@ int eval() {
     if (side == DARK) hashpawn ^= side_key();
     if (hashing) HashPawnPrefetch(hashpawn);
     Stage = stage_of(n_pawns, n_pieces);
-    const int light = piece_mat[LIGHT] + pawn_mat[LIGHT] + piece_terms<LIGHT>() + material_rules(LIGHT);
+    const int light =
+        piece_mat[LIGHT] + pawn_mat[LIGHT] + piece_terms<LIGHT>() + material_rules(LIGHT);
     const int dark = piece_mat[DARK] + pawn_mat[DARK] + piece_terms<DARK>() + material_rules(DARK);
 
     const HashPawnEntry *pawn_entry = hashing ? HashPawnFind(hashpawn) : nullptr;

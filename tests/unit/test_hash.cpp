@@ -56,7 +56,10 @@ TEST(Hash, StatusesLastOverManySearches) {
         HashInsert(4, 5, 0, 20, HASH_EXACT);
         EXPECT_EQ(std::make_pair(HashStatus(HashTable[3]), HashStatus(HashTable[4])),
                   std::make_pair((int)SLOT_AGED, (int)SLOT_CURRENT));
-        if (search % 3) HashReset(); else HashClear();
+        if (search % 3)
+            HashReset();
+        else
+            HashClear();
         EXPECT_EQ(HashStatus(HashTable[4]), search % 3 ? SLOT_EMPTY : SLOT_AGED) << search;
         EXPECT_EQ(HashStatus(HashTable[3]), SLOT_AGED) << search;
     }
