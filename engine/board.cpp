@@ -3,10 +3,10 @@
 #include "board.h"
 
 #include <cassert>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <cstdlib>
+#include <cstring>
 
+#include "bits.h"
 #include "data.h"
 #include "hash.h"
 #include "keys.h"
@@ -23,6 +23,9 @@ int king_position[2];
 uint64_t hashcode;
 uint32_t hash;
 int null_move;
+uint64_t piece_bb[2][6];
+uint64_t color_bb[2];
+int piece_count[2][6];
 
 gen_rec gen_dat[GEN_STACK];
 int first_move[MAX_PLY];
@@ -45,8 +48,7 @@ void set_initial_position() {
     ply = 0;
     hply = 0;
     first_move[0] = 0;
-    king_position[LIGHT] = 60;
-    king_position[DARK] = 4;
+    finish_setup();
     ComputeHashCode();
 }
 
@@ -63,46 +65,103 @@ void sanitize_setup() {
     }
 }
 
+void finish_setup() {
+    memset(piece_bb, 0, sizeof piece_bb);
+    memset(color_bb, 0, sizeof color_bb);
+    memset(piece_count, 0, sizeof piece_count);
+    for (int sq = 0; sq < 64; sq++) {
+        if (color[sq] == EMPTY) continue;
+        piece_bb[color[sq]][piece[sq]] |= square_bit(sq);
+        color_bb[color[sq]] |= square_bit(sq);
+        piece_count[color[sq]][piece[sq]]++;
+        if (piece[sq] == KING) king_position[color[sq]] = sq;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
-// Generation
+// Step tables
 
 namespace {
 
-// Squares seen from each square: along the eight lines, nearest first, in the order of
-// offset[QUEEN]; and the knight's targets in the order of offset[KNIGHT]. Walking these lists
+// The lines of offset[QUEEN] along which a rook moves; a bishop moves along the others.
+constexpr bool straight_line[8] = {false, true, false, true, true, false, true, false};
+// The lines of a bishop, a rook and a queen in the order of offset[BISHOP], offset[ROOK] and
+// offset[QUEEN].
+constexpr int BISHOP_LINES[] = {0, 2, 5, 7}, ROOK_LINES[] = {1, 3, 4, 6};
+constexpr int QUEEN_LINES[] = {0, 1, 2, 3, 4, 5, 6, 7};
+
+// Squares seen from each square along the eight lines, nearest first, in the order of
+// offset[QUEEN], as lists and as sets; and the targets of the pieces that step once. Walking these
 // visits the squares the mailbox steps would, without the frame lookups.
 struct StepTables {
     int8_t line[64][8][7];
     uint8_t line_len[64][8];
-    int8_t knight[64][8];
-    uint8_t knight_len[64];
-    uint8_t dir[6][8]; // line index of offset[p][j] for the line pieces
+    uint64_t line_bb[64][8];
+    uint64_t straight_bb[64], diagonal_bb[64]; // every line of a rook, of a bishop
+    uint64_t knight_bb[64], king_bb[64];
+    uint64_t pawn_attackers_bb[2][64]; // the squares from which a pawn of each colour takes on sq
     StepTables() {
         for (int sq = 0; sq < 64; sq++) {
-            knight_len[sq] = 0;
+            knight_bb[sq] = king_bb[sq] = straight_bb[sq] = diagonal_bb[sq] = 0;
             for (int j = 0; j < offsets[KNIGHT]; j++) {
-                int n = mailbox[mailbox64[sq] + offset[KNIGHT][j]];
-                if (n != -1) knight[sq][knight_len[sq]++] = (int8_t)n;
+                const int n = mailbox[mailbox64[sq] + offset[KNIGHT][j]];
+                if (n != -1) knight_bb[sq] |= square_bit(n);
             }
             for (int d = 0; d < 8; d++) {
                 line_len[sq][d] = 0;
+                line_bb[sq][d] = 0;
                 for (int n = mailbox[mailbox64[sq] + offset[QUEEN][d]]; n != -1;
-                     n = mailbox[mailbox64[n] + offset[QUEEN][d]])
+                     n = mailbox[mailbox64[n] + offset[QUEEN][d]]) {
                     line[sq][d][line_len[sq][d]++] = (int8_t)n;
+                    line_bb[sq][d] |= square_bit(n);
+                }
+                if (line_len[sq][d]) king_bb[sq] |= square_bit(line[sq][d][0]);
+                (straight_line[d] ? straight_bb : diagonal_bb)[sq] |= line_bb[sq][d];
             }
+            // A LIGHT pawn takes towards lower squares, so it stands on sq + 7 or sq + 9.
+            const bool a_file = file_of(sq) == 0, h_file = file_of(sq) == 7;
+            pawn_attackers_bb[LIGHT][sq] = (sq <= 54 && !h_file ? square_bit(sq + 9) : 0) |
+                                           (sq <= 56 && !a_file ? square_bit(sq + 7) : 0);
+            pawn_attackers_bb[DARK][sq] = (sq >= 7 && !h_file ? square_bit(sq - 7) : 0) |
+                                          (sq >= 9 && !a_file ? square_bit(sq - 9) : 0);
         }
-        for (int p = BISHOP; p <= KING; p++)
-            for (int j = 0; j < offsets[p]; j++)
-                for (int d = 0; d < 8; d++)
-                    if (offset[QUEEN][d] == offset[p][j]) dir[p][j] = (uint8_t)d;
     }
 };
 const StepTables steps;
 
-// The piece that attacks along each line besides the queen (diagonals at -11, -9, 9, 11).
-const int line_attacker[8] = {BISHOP, ROOK, BISHOP, ROOK, ROOK, BISHOP, ROOK, BISHOP};
+// Lines 0 to 3 run towards lower squares, 4 to 7 towards higher ones.
+inline int nearest(uint64_t on_line, int d) { return d < 4 ? msb(on_line) : lsb(on_line); }
+
+// Steps from one square to another on the same line.
+inline int distance(int a, int b) {
+    const int files = abs(file_of(a) - file_of(b)), rows = abs(row_of(a) - row_of(b));
+    return files > rows ? files : rows;
+}
 
 inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
+
+// The squares a piece other than a pawn on sq would reach on an empty board.
+inline uint64_t reach(int p, int sq) {
+    switch (p) {
+    case KNIGHT:
+        return steps.knight_bb[sq];
+    case BISHOP:
+        return steps.diagonal_bb[sq];
+    case ROOK:
+        return steps.straight_bb[sq];
+    case QUEEN:
+        return steps.diagonal_bb[sq] | steps.straight_bb[sq];
+    default:
+        return steps.king_bb[sq];
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Generation
+
+namespace {
 
 // Most history counts are zero, and the division is the costly part of scoring a quiet move.
 inline int quiet_score(int from, int to) {
@@ -110,161 +169,179 @@ inline int quiet_score(int from, int to) {
     return h ? h * 100 / (bf_history[from][to] + 1) : 0;
 }
 
-// Promotions first (knight to queen), then captures by most valuable victim and least valuable
-// attacker, then quiet moves by their history ratio.
-inline void gen_push(int from, int to, int bits) {
-    int &top = first_move[ply + 1];
-    if (top > GEN_STACK - 4) return; // only absurd set-up positions fill the stack
-    if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
-        for (int p = KNIGHT; p <= QUEEN; p++) {
-            gen_dat[top].m = make_move_word(from, to, p, bits | FLAG_PROMOTE);
-            gen_dat[top].score = 1500000 + 10 * p;
-            top++;
+// Most valuable victim first, then least valuable attacker.
+inline int capture_score(int from, int to) { return 1000000 + 10 * piece[to] - piece[from]; }
+
+// The list of the ply being generated, written at `top`; first_move[ply + 1] is set at the end.
+struct MoveList {
+    int top;
+
+    // Stores one move unless the stack is full, which only absurd set-up positions achieve.
+    void push(int from, int to, int bits, int score) {
+        if (top > GEN_STACK - 4) return;
+        gen_dat[top].m = make_move_word(from, to, 0, bits);
+        gen_dat[top].score = score;
+        top++;
+    }
+
+    // A pawn move, castling or en passant, scored by what it turns out to be: promotions first
+    // (knight to queen), then captures, then quiet moves by their history ratio.
+    void push_any(int from, int to, int bits) {
+        if (top > GEN_STACK - 4) return;
+        if ((bits & FLAG_PAWN) && (side == LIGHT ? to <= 7 : to >= 56)) {
+            for (int p = KNIGHT; p <= QUEEN; p++) {
+                gen_dat[top].m = make_move_word(from, to, p, bits | FLAG_PROMOTE);
+                gen_dat[top].score = 1500000 + 10 * p;
+                top++;
+            }
+            return;
         }
-        return;
+        push(from, to, bits, color[to] != EMPTY ? capture_score(from, to) : quiet_score(from, to));
     }
-    gen_dat[top].m = make_move_word(from, to, 0, bits);
-    gen_dat[top].score =
-        color[to] != EMPTY ? 1000000 + 10 * piece[to] - piece[from] : quiet_score(from, to);
-    top++;
-}
+};
 
-// A move to n unless an own piece stands there; returns whether n was empty.
-inline bool gen_target(int sq, int n, bool quiet) {
-    if (color[n] == EMPTY) {
-        if (quiet) gen_push(sq, n, 0);
-        return true;
-    }
-    if (color[n] == xside) gen_push(sq, n, FLAG_CAPTURE);
-    return false;
-}
-
-// The moves of a piece other than a pawn; quiet moves only when `quiet` is set.
-void gen_piece(int sq, int p, bool quiet) {
-    if (p == KNIGHT) {
-        for (int k = 0; k < steps.knight_len[sq]; k++)
-            gen_target(sq, steps.knight[sq][k], quiet);
-        return;
-    }
-    for (int j = 0; j < offsets[p]; j++) {
-        const int d = steps.dir[p][j];
-        const int len = slide[p] ? steps.line_len[sq][d] : steps.line_len[sq][d] != 0;
-        for (int k = 0; k < len; k++)
-            if (!gen_target(sq, steps.line[sq][d][k], quiet)) break;
+// A knight's or a king's targets run in ascending order of squares, as its offsets do.
+template <bool QUIET> void gen_leaper(MoveList &list, int sq, uint64_t targets) {
+    targets &= QUIET ? ~color_bb[side] : color_bb[xside];
+    for (; targets; targets &= targets - 1) {
+        const int n = lsb(targets);
+        if (QUIET && color[n] == EMPTY)
+            list.push(sq, n, 0, quiet_score(sq, n));
+        else
+            list.push(sq, n, FLAG_CAPTURE, capture_score(sq, n));
     }
 }
 
-// Pawn captures towards `left` (file a side) and `right`; LIGHT steps are negative.
-void gen_pawn_captures(int sq) {
-    int f = file_of(sq);
-    int l = side == LIGHT ? sq - 9 : sq + 7, r = side == LIGHT ? sq - 7 : sq + 9;
-    if (f != 0 && color[l] == xside) gen_push(sq, l, FLAG_PAWN | FLAG_CAPTURE);
-    if (f != 7 && color[r] == xside) gen_push(sq, r, FLAG_PAWN | FLAG_CAPTURE);
+// Each line from near to far: the empty squares up to the first piece, then that piece if it is
+// the opponent's.
+template <bool QUIET, size_t N> void gen_slider(MoveList &list, int sq, const int (&lines)[N]) {
+    const uint64_t occupied = occupied_bb();
+    for (const int d : lines) {
+        const uint64_t blockers = steps.line_bb[sq][d] & occupied;
+        if (!QUIET && !(blockers & color_bb[xside])) continue;
+        const int first = blockers ? nearest(blockers, d) : -1;
+        if (QUIET) {
+            const int free = first < 0 ? steps.line_len[sq][d] : distance(sq, first) - 1;
+            for (int k = 0; k < free; k++) {
+                const int n = steps.line[sq][d][k];
+                list.push(sq, n, 0, quiet_score(sq, n));
+            }
+        }
+        if (first >= 0 && color[first] == xside)
+            list.push(sq, first, FLAG_CAPTURE, capture_score(sq, first));
+    }
 }
 
-void gen_pawn(int sq, bool quiet) {
-    gen_pawn_captures(sq);
-    int dir = side == LIGHT ? -8 : 8;
-    int one = sq + dir;
+// Pawn captures towards `left` (file a side) and `right`, then the steps; LIGHT steps are
+// negative.
+template <bool QUIET> void gen_pawn(MoveList &list, int sq) {
+    const int f = file_of(sq);
+    const int l = side == LIGHT ? sq - 9 : sq + 7, r = side == LIGHT ? sq - 7 : sq + 9;
+    if (f != 0 && color[l] == xside) list.push_any(sq, l, FLAG_PAWN | FLAG_CAPTURE);
+    if (f != 7 && color[r] == xside) list.push_any(sq, r, FLAG_PAWN | FLAG_CAPTURE);
+    const int dir = side == LIGHT ? -8 : 8;
+    const int one = sq + dir;
     if (color[one] != EMPTY) return;
-    bool promotes = side == LIGHT ? sq <= 15 : sq >= 48;
-    if (!quiet && !promotes) return;
-    gen_push(sq, one, FLAG_PAWN);
-    bool home = side == LIGHT ? sq >= 48 : sq <= 15;
-    if (quiet && home && color[one + dir] == EMPTY) gen_push(sq, one + dir, FLAG_PAWN | FLAG_DOUBLE);
+    const bool promotes = side == LIGHT ? sq <= 15 : sq >= 48;
+    if (!QUIET && !promotes) return;
+    list.push_any(sq, one, FLAG_PAWN);
+    const bool home = side == LIGHT ? sq >= 48 : sq <= 15;
+    if (QUIET && home && color[one + dir] == EMPTY)
+        list.push_any(sq, one + dir, FLAG_PAWN | FLAG_DOUBLE);
 }
 
-void gen_en_passant() {
+void gen_en_passant(MoveList &list) {
     if (ep == -1) return;
     int f = file_of(ep);
     int a = side == LIGHT ? ep + 7 : ep - 9, h = side == LIGHT ? ep + 9 : ep - 7;
-    if (f != 0 && color[a] == side && piece[a] == PAWN) gen_push(a, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
-    if (f != 7 && color[h] == side && piece[h] == PAWN) gen_push(h, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
+    if (f != 0 && color[a] == side && piece[a] == PAWN)
+        list.push_any(a, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
+    if (f != 7 && color[h] == side && piece[h] == PAWN)
+        list.push_any(h, ep, FLAG_PAWN | FLAG_EP | FLAG_CAPTURE);
 }
 
-void gen_all(bool quiet) {
-    first_move[ply + 1] = first_move[ply];
-    for (uint64_t own = squares_of(side); own; own &= own - 1) {
-        const int sq = __builtin_ctzll(own);
-        if (piece[sq] == PAWN)
-            gen_pawn(sq, quiet);
-        else
-            gen_piece(sq, piece[sq], quiet);
-    }
-    if (quiet) {
-        // Castling is listed on the rights alone; makemove checks the squares.
-        if (side == LIGHT) {
-            if (castle & CASTLE_WK) gen_push(60, 62, FLAG_CASTLE);
-            if (castle & CASTLE_WQ) gen_push(60, 58, FLAG_CASTLE);
-        } else {
-            if (castle & CASTLE_BK) gen_push(4, 6, FLAG_CASTLE);
-            if (castle & CASTLE_BQ) gen_push(4, 2, FLAG_CASTLE);
+// The pawns of `side` that gen_caps lists a move for: those with a capture or a promotion.
+uint64_t pawns_with_captures() {
+    constexpr uint64_t FILE_A = 0x0101010101010101ULL, FILE_H = 0x8080808080808080ULL;
+    constexpr uint64_t ROW_1 = 0xFF00ULL, ROW_6 = 0xFF000000000000ULL; // a step from promotion
+    const uint64_t enemy = color_bb[xside], empty = ~occupied_bb();
+    const uint64_t from =
+        side == LIGHT
+            ? ((enemy << 9) & ~FILE_A) | ((enemy << 7) & ~FILE_H) | ((empty << 8) & ROW_1)
+            : ((enemy >> 7) & ~FILE_A) | ((enemy >> 9) & ~FILE_H) | ((empty >> 8) & ROW_6);
+    return piece_bb[side][PAWN] & from;
+}
+
+template <bool QUIET> void gen_all() {
+    MoveList list{first_move[ply]};
+    const uint64_t movers =
+        QUIET ? color_bb[side] : (color_bb[side] & ~piece_bb[side][PAWN]) | pawns_with_captures();
+    for (uint64_t own = movers; own; own &= own - 1) {
+        const int sq = lsb(own);
+        switch (piece[sq]) {
+        case PAWN:
+            gen_pawn<QUIET>(list, sq);
+            break;
+        case KNIGHT:
+            gen_leaper<QUIET>(list, sq, steps.knight_bb[sq]);
+            break;
+        case BISHOP:
+            gen_slider<QUIET>(list, sq, BISHOP_LINES);
+            break;
+        case ROOK:
+            gen_slider<QUIET>(list, sq, ROOK_LINES);
+            break;
+        case QUEEN:
+            gen_slider<QUIET>(list, sq, QUEEN_LINES);
+            break;
+        default:
+            gen_leaper<QUIET>(list, sq, steps.king_bb[sq]);
         }
     }
-    gen_en_passant();
+    if (QUIET) {
+        // Castling is listed on the rights alone; makemove checks the squares.
+        if (side == LIGHT) {
+            if (castle & CASTLE_WK) list.push_any(60, 62, FLAG_CASTLE);
+            if (castle & CASTLE_WQ) list.push_any(60, 58, FLAG_CASTLE);
+        } else {
+            if (castle & CASTLE_BK) list.push_any(4, 6, FLAG_CASTLE);
+            if (castle & CASTLE_BQ) list.push_any(4, 2, FLAG_CASTLE);
+        }
+    }
+    gen_en_passant(list);
+    first_move[ply + 1] = list.top;
 }
 
 } // namespace
 
-uint64_t squares_of(int c) {
-#ifdef __SSE2__
-    // Sixteen squares per round: compare, narrow the 32-bit results to bytes, take their signs.
-    const __m128i want = _mm_set1_epi32(c);
-    uint64_t set = 0;
-    for (int i = 0; i < 64; i += 16) {
-        const __m128i *v = reinterpret_cast<const __m128i *>(color + i);
-        __m128i a = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(v), want),
-                                    _mm_cmpeq_epi32(_mm_loadu_si128(v + 1), want));
-        __m128i b = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(v + 2), want),
-                                    _mm_cmpeq_epi32(_mm_loadu_si128(v + 3), want));
-        set |= (uint64_t)(uint16_t)_mm_movemask_epi8(_mm_packs_epi16(a, b)) << i;
-    }
-    return set;
-#else
-    uint64_t set = 0;
-    for (int sq = 0; sq < 64; sq++) set |= (uint64_t)(color[sq] == c) << sq;
-    return set;
-#endif
-}
-
-void gen() { gen_all(true); }
-void gen_caps() { gen_all(false); }
+void gen() { gen_all<true>(); }
+void gen_caps() { gen_all<false>(); }
 
 // ---------------------------------------------------------------------------------------------
 // Attack tests
 
 int newattack(int sq, int s) {
-    if (s == LIGHT) {
-        if (sq <= 54 && file_of(sq) != 7 && color[sq + 9] == LIGHT && piece[sq + 9] == PAWN) return 1;
-        if (sq <= 56 && file_of(sq) != 0 && color[sq + 7] == LIGHT && piece[sq + 7] == PAWN) return 1;
-    } else {
-        if (sq >= 7 && file_of(sq) != 7 && color[sq - 7] == DARK && piece[sq - 7] == PAWN) return 1;
-        if (sq >= 9 && file_of(sq) != 0 && color[sq - 9] == DARK && piece[sq - 9] == PAWN) return 1;
-    }
-    for (int k = 0; k < steps.knight_len[sq]; k++) {
-        const int n = steps.knight[sq][k];
-        if (color[n] == s && piece[n] == KNIGHT) return 1;
-    }
-    // Along each line the first piece met attacks if it is the line's slider, the queen, or
-    // (next door) the king.
+    const uint64_t *own = piece_bb[s];
+    if ((steps.pawn_attackers_bb[s][sq] & own[PAWN]) || (steps.knight_bb[sq] & own[KNIGHT]) ||
+        (steps.king_bb[sq] & own[KING]))
+        return 1;
+    // Along each line the first piece met attacks if it is the line's slider or the queen.
+    const uint64_t straight = (own[ROOK] | own[QUEEN]) & steps.straight_bb[sq];
+    const uint64_t diagonal = (own[BISHOP] | own[QUEEN]) & steps.diagonal_bb[sq];
+    if (!(straight | diagonal)) return 0;
+    const uint64_t occupied = occupied_bb();
     for (int d = 0; d < 8; d++) {
-        const int8_t *line = steps.line[sq][d];
-        for (int k = 0; k < steps.line_len[sq][d]; k++) {
-            const int n = line[k];
-            if (color[n] == EMPTY) continue;
-            const int p = piece[n];
-            if (color[n] == s && (p == line_attacker[d] || p == QUEEN || (k == 0 && p == KING)))
-                return 1;
-            break;
-        }
+        const uint64_t line = steps.line_bb[sq][d];
+        const uint64_t sliders = line & (straight_line[d] ? straight : diagonal);
+        if (sliders && (sliders & square_bit(nearest(line & occupied, d)))) return 1;
     }
     return 0;
 }
 
 int attack(int sq, int s) {
-    for (int i = 0; i < 64; i++) {
-        if (color[i] != s) continue;
-        int p = piece[i];
+    for (uint64_t pieces = color_bb[s]; pieces; pieces &= pieces - 1) {
+        const int i = lsb(pieces);
+        const int p = piece[i];
         if (p == PAWN) {
             int f = file_of(i);
             if (s == LIGHT) {
@@ -274,6 +351,7 @@ int attack(int sq, int s) {
             }
             continue;
         }
+        if (!(reach(p, i) & square_bit(sq))) continue; // no direction of the piece leads there
         for (int j = 0; j < offsets[p]; j++) {
             for (int n = step(i, offset[p][j]); n != -1; n = step(n, offset[p][j])) {
                 if (n == sq) return 1;
@@ -311,12 +389,53 @@ const CastleRule *castle_rule(int to) {
     return nullptr;
 }
 
-inline void set_square(int sq, int c, int p) {
+// Every change a move makes to a square goes through these three, which keep the bitboards and
+// counts in step.
+inline void put_piece(int sq, int c, int p) {
     color[sq] = c;
     piece[sq] = p;
+    piece_bb[c][p] |= square_bit(sq);
+    color_bb[c] |= square_bit(sq);
+    piece_count[c][p]++;
+}
+
+inline void remove_piece(int sq) {
+    const int c = color[sq], p = piece[sq];
+    piece_bb[c][p] &= ~square_bit(sq);
+    color_bb[c] &= ~square_bit(sq);
+    piece_count[c][p]--;
+    color[sq] = piece[sq] = EMPTY;
+}
+
+// The piece on `from` goes to the empty square `to`.
+inline void move_piece(int from, int to) {
+    const int c = color[from], p = piece[from];
+    color[to] = c;
+    piece[to] = p;
+    color[from] = piece[from] = EMPTY;
+    const uint64_t both = square_bit(from) | square_bit(to);
+    piece_bb[c][p] ^= both;
+    color_bb[c] ^= both;
 }
 
 } // namespace
+
+uint64_t key_after(int m) {
+    const int bits = move_bits(m), from = move_from(m), to = move_to(m);
+    if (bits & FLAG_NULL) return hashcode ^ null_key();
+    const int moving = piece[from], captured = piece[to];
+    const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
+    const int rights = castle & castle_mask[from] & castle_mask[to];
+    uint64_t key = hashcode ^ side_key() ^ zobrist(from, side, moving) ^ zobrist(to, side, placed);
+    if (rights != castle) key ^= castle_key(castle) ^ castle_key(rights);
+    if (captured != EMPTY) key ^= zobrist(to, xside, captured);
+    if (bits & FLAG_EP) key ^= zobrist(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
+    if (bits & FLAG_CASTLE) {
+        const CastleRule *r = castle_rule(to);
+        if (r) key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
+    }
+    return key;
+}
 
 int makemove(int m) {
     hist_rec &h = hist_dat[hply];
@@ -341,51 +460,47 @@ int makemove(int m) {
         return 1;
     }
 
-    uint64_t key = hashcode;
+    const CastleRule *r = nullptr;
     if (bits & FLAG_CASTLE) {
-        const CastleRule *r = castle_rule(to);
+        r = castle_rule(to);
         if (!r || newattack(king_position[side], xside)) return 0;
         for (int i = 0; i < r->n_empty; i++)
             if (color[r->empty[i]] != EMPTY) return 0;
         for (int sq : r->safe)
             if (attack(sq, xside)) return 0;
-        key ^= zobrist(r->rook_from, side, ROOK) ^ zobrist(r->rook_to, side, ROOK);
-        set_square(r->rook_to, side, ROOK);
-        set_square(r->rook_from, EMPTY, EMPTY);
     }
+    // The new key first, so that its table slot loads while the board changes.
+    const uint64_t key = key_after(m);
+    HashPrefetch(key);
+    if (r) move_piece(r->rook_from, r->rook_to);
 
-    if (piece[from] == KING) king_position[side] = to;
+    const int moving = piece[from], captured = piece[to];
+    const int placed = (bits & FLAG_PROMOTE) ? move_promote(m) : moving;
+    const int victim = (bits & FLAG_EP) ? (side == LIGHT ? to + 8 : to - 8) : -1;
+    if (moving == KING) king_position[side] = to;
     h.m = m;
-    h.capture = piece[to];
+    h.capture = captured;
     h.castle = castle;
     h.ep = ep;
     h.fifty = fifty;
     hply++;
     ply++;
-
-    key ^= castle_key(castle);
     castle &= castle_mask[from] & castle_mask[to];
-    key ^= castle_key(castle);
-
     ep = (bits & FLAG_DOUBLE) ? (side == LIGHT ? to + 8 : to - 8) : -1;
     fifty = (bits & (FLAG_CAPTURE | FLAG_PAWN)) ? 0 : fifty + 1;
 
-    key ^= zobrist(from, side, piece[from]);
-    if (piece[to] != EMPTY) key ^= zobrist(to, xside, piece[to]);
-    set_square(to, side, (bits & FLAG_PROMOTE) ? move_promote(m) : piece[from]);
-    key ^= zobrist(to, side, piece[to]);
-    set_square(from, EMPTY, EMPTY);
-
-    if (bits & FLAG_EP) {
-        int victim = side == LIGHT ? to + 8 : to - 8;
-        set_square(victim, EMPTY, EMPTY);
-        key ^= zobrist(victim, xside, PAWN);
+    if (captured != EMPTY) remove_piece(to);
+    if (bits & FLAG_PROMOTE) {
+        remove_piece(from);
+        put_piece(to, side, placed);
+    } else {
+        move_piece(from, to);
     }
+    if (victim >= 0) remove_piece(victim);
 
     side ^= 1;
     xside ^= 1;
-    hashcode = key ^ side_key();
-    HashPrefetch(hashcode);
+    hashcode = key;
 
     if (newattack(king_position[xside], side)) {
         takeback();
@@ -410,20 +525,19 @@ void takeback() {
 
     int from = move_from(h.m), to = move_to(h.m);
     if (piece[to] == KING) king_position[side] = from;
-    set_square(from, side, (bits & FLAG_PROMOTE) ? PAWN : piece[to]);
-    if (h.capture == EMPTY)
-        set_square(to, EMPTY, EMPTY);
-    else
-        set_square(to, xside, h.capture);
+    if (bits & FLAG_PROMOTE) {
+        remove_piece(to);
+        put_piece(from, side, PAWN);
+    } else {
+        move_piece(to, from);
+    }
+    if (h.capture != EMPTY) put_piece(to, xside, h.capture);
 
     if (bits & FLAG_CASTLE) {
         const CastleRule *r = castle_rule(to);
-        if (r) {
-            set_square(r->rook_from, side, ROOK);
-            set_square(r->rook_to, EMPTY, EMPTY);
-        }
+        if (r) move_piece(r->rook_to, r->rook_from);
     }
-    if (bits & FLAG_EP) set_square(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
+    if (bits & FLAG_EP) put_piece(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
     assert(position_ok());
 }
 
@@ -474,6 +588,21 @@ bool position_ok() {
     for (int c = LIGHT; c <= DARK; c++)
         if (kings[c] == 1 && king_position[c] != king_square[c]) return false;
     if (xside != (side ^ 1)) return false;
+    for (int c = LIGHT; c <= DARK; c++) {
+        uint64_t all = 0;
+        for (int p = PAWN; p <= KING; p++) {
+            uint64_t squares = 0;
+            int n = 0;
+            for (int sq = 0; sq < 64; sq++)
+                if (color[sq] == c && piece[sq] == p) {
+                    squares |= square_bit(sq);
+                    n++;
+                }
+            if (piece_bb[c][p] != squares || piece_count[c][p] != n) return false;
+            all |= squares;
+        }
+        if (color_bb[c] != all) return false;
+    }
     uint64_t saved = hashcode;
     ComputeHashCode();
     // A null move turns the side with its own key instead of the side key.

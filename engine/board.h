@@ -18,6 +18,13 @@ extern uint64_t hashcode;
 extern uint32_t hash;
 extern int null_move;
 
+// The position by colour and piece, kept in step with color[] and piece[] by every move made or
+// taken back, and rebuilt by finish_setup() after a set-up that wrote the squares directly.
+extern uint64_t piece_bb[2][6]; // squares of each colour's pieces of each kind
+extern uint64_t color_bb[2];    // squares of each colour
+extern int piece_count[2][6];   // number of each colour's pieces of each kind
+inline uint64_t occupied_bb() { return color_bb[LIGHT] | color_bb[DARK]; }
+
 // The move stacks.
 extern gen_rec gen_dat[GEN_STACK];
 extern int first_move[MAX_PLY];
@@ -32,10 +39,10 @@ extern int cnt_nm;
 
 void gen();
 void gen_caps();
-// The squares whose color[] is c (LIGHT, DARK or EMPTY), bit sq for square sq.
-uint64_t squares_of(int c);
 
 int makemove(int m);
+// The key hashcode would have after move m, the position left as it is.
+uint64_t key_after(int m);
 void takeback();
 int newattack(int sq, int s);
 int attack(int sq, int s);
@@ -48,5 +55,9 @@ int repetitions();
 void sanitize_setup();
 // Puts the initial position on the board with an empty history and its key (no move generation).
 void set_initial_position();
-// Debug check of the whole position: pieces, kings, key recomputed from scratch.
+// Ends a set-up that wrote color[] and piece[] square by square: finds the kings and rebuilds the
+// bitboards and piece counts.
+void finish_setup();
+// Debug check of the whole position: pieces, kings, bitboards and counts, key recomputed from
+// scratch.
 bool position_ok();

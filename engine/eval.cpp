@@ -1,6 +1,7 @@
 // The static evaluation: material and game stage, piece-square tables, pawn structure (kept in
 // the pawn hash), rook and queen terms, endgame mobility and the bitbase probe for small endings.
 #include "eval.h"
+#include "bits.h"
 #include "board.h"
 #include "data.h"
 #include "egbb_glue.h"
@@ -207,27 +208,39 @@ int stage_of(int pawns, int pieces) {
     return STAGE_ENDGAME;
 }
 
-// The occupied squares by colour and piece, each list in board order. Sized for any placement a
-// set-up can produce, not only for legal material.
-struct PieceLists {
-    int count[2][6];
-    int sq[2][6][64];
-};
+// The pawns whose files pawn_rank holds, and the key of those pawns alone. Consecutive
+// evaluations in a search mostly meet the same pawns, whose files then need no counting. No
+// placement of pawns looks like the initial value: none stands on the first or last rank.
+uint64_t counted_pawns[2] = {~0ULL, ~0ULL};
+uint64_t counted_pawn_key;
 
-// Counting pass: material counters, pawn and rook files, the pawn key.
-void count_material(PieceLists &l) {
-    for (int c = 0; c < 2; ++c)
-        for (int p = PAWN; p <= KING; ++p)
-            l.count[c][p] = 0;
-    for (uint64_t occupied = ~squares_of(EMPTY); occupied; occupied &= occupied - 1) {
-        const int sq = __builtin_ctzll(occupied);
-        const int c = color[sq], p = piece[sq];
-        l.sq[c][p][l.count[c][p]++] = sq;
-    }
-
+// The rearmost pawn of each file: LIGHT's largest row, DARK's smallest. The last pawn written on
+// a file wins, so LIGHT's pawns are taken in board order and DARK's backwards.
+void count_pawn_files() {
     uint64_t key = 0;
     for (int c = 0; c < 2; ++c) {
-        const int *count = l.count[c];
+        counted_pawns[c] = piece_bb[c][PAWN];
+        for (int &row : pawn_rank[c])
+            row = no_pawn_row[c];
+        for (uint64_t pawns = counted_pawns[c]; pawns;) {
+            const int sq = c == LIGHT ? lsb(pawns) : msb(pawns);
+            pawns ^= square_bit(sq);
+            pawn_rank[c][(sq & 7) + 1] = sq >> 3;
+            key ^= zobrist(sq, c, PAWN);
+        }
+    }
+    counted_pawn_key = key;
+}
+
+// Counting pass: material counters, pawn and rook files, the pawn key.
+void count_material() {
+    if (piece_bb[LIGHT][PAWN] != counted_pawns[LIGHT] ||
+        piece_bb[DARK][PAWN] != counted_pawns[DARK])
+        count_pawn_files();
+    uint64_t key = counted_pawn_key;
+    for (int c = 0; c < 2; ++c) {
+        const int *count = piece_count[c];
+        const uint64_t *bb = piece_bb[c];
         nb_pions[c] = count[PAWN];
         pawn_mat[c] = count[PAWN] * piece_value[PAWN];
         knight_mat[c] = count[KNIGHT];
@@ -237,26 +250,15 @@ void count_material(PieceLists &l) {
         piece_mat[c] = count[KNIGHT] * piece_value[KNIGHT] + count[BISHOP] * piece_value[BISHOP] +
                        count[ROOK] * piece_value[ROOK] + count[QUEEN] * piece_value[QUEEN];
 
-        for (int i = 0; i < 10; ++i) {
-            pawn_rank[c][i] = no_pawn_row[c];
-            rook_rank[c][i] = 0;
-        }
-        // The rearmost pawn of a file: LIGHT's largest row, DARK's smallest. The list runs in
-        // board order, so the last pawn written on a file is LIGHT's rearmost going forwards
-        // and DARK's going backwards.
-        const int *pawns = l.sq[c][PAWN];
-        for (int i = 0; i < count[PAWN]; ++i) {
-            const int sq = pawns[c == LIGHT ? i : count[PAWN] - 1 - i];
-            pawn_rank[c][(sq & 7) + 1] = sq >> 3;
-            key ^= zobrist(sq, c, PAWN);
-        }
         // Of several rooks on a file, the last in board order (the largest row) is kept.
-        for (int i = 0; i < count[ROOK]; ++i) {
-            const int sq = l.sq[c][ROOK][i];
+        for (int &row : rook_rank[c])
+            row = 0;
+        for (uint64_t rooks = bb[ROOK]; rooks; rooks &= rooks - 1) {
+            const int sq = lsb(rooks);
             rook_rank[c][(sq & 7) + 1] = sq >> 3;
         }
-        for (int i = 0; i < count[KING]; ++i)
-            key ^= zobrist(l.sq[c][KING][i], c, KING);
+        for (uint64_t kings = bb[KING]; kings; kings &= kings - 1)
+            key ^= zobrist(lsb(kings), c, KING);
     }
     n_pieces = nb_pieces[LIGHT] + nb_pieces[DARK];
     n_pawns = nb_pions[LIGHT] + nb_pions[DARK];
@@ -279,32 +281,35 @@ int lone_minor(int c) {
     return nb_pieces[c] == 2 && nb_pions[c] == 0 ? -piece_mat[c] : 0;
 }
 
-int bishop_trap(int c, int lsq) {
-    if (Stage > STAGE_EARLY_MID || (lsq != SQ_C1 && lsq != SQ_F1)) return 0;
-    const int *own = pawn_rank[c];
-    const int left = lsq == SQ_F1 ? 5 : 2; // e- or b-file column of pawn_rank
-    return own[left] == home_pawn_row[c] && own[left + 2] == home_pawn_row[c] ? -TRAPPED_BISHOP : 0;
-}
-
 // Index of the imbalance tables: a position set up by hand may hold more than eight pawns.
 inline int imbalance_index(int c) { return nb_pions[c] < 8 ? nb_pions[c] : 8; }
 
-int rook_terms(int c, int sq, int lsq) {
+// A LIGHT piece reads the tables at its square, a DARK one at the mirrored square.
+template <int C> int view(int sq) { return C == LIGHT ? sq : flip[sq]; }
+
+template <int C> int bishop_trap(int lsq) {
+    if (Stage > STAGE_EARLY_MID || (lsq != SQ_C1 && lsq != SQ_F1)) return 0;
+    const int *own = pawn_rank[C];
+    const int left = lsq == SQ_F1 ? 5 : 2; // e- or b-file column of pawn_rank
+    return own[left] == home_pawn_row[C] && own[left + 2] == home_pawn_row[C] ? -TRAPPED_BISHOP : 0;
+}
+
+template <int C> int rook_terms(int sq) {
     const int col = (sq & 7) + 1;
     const int row = sq >> 3;
-    int s = rook_pcsq[lsq] + rook_imbalance[imbalance_index(c)];
-    if (rook_rank[c][col] != 0 && rook_rank[c][col] != row) s += ROOK_DOUBLED;
-    if (pawn_rank[c][col] == no_pawn_row[c])
-        s += pawn_rank[c ^ 1][col] == no_pawn_row[c ^ 1] ? ROOK_OPEN_FILE : ROOK_HALF_OPEN_FILE;
-    if (row == seventh_row[c]) s += ROOK_SEVENTH;
+    int s = rook_pcsq[view<C>(sq)];
+    if (rook_rank[C][col] != 0 && rook_rank[C][col] != row) s += ROOK_DOUBLED;
+    if (pawn_rank[C][col] == no_pawn_row[C])
+        s += pawn_rank[C ^ 1][col] == no_pawn_row[C ^ 1] ? ROOK_OPEN_FILE : ROOK_HALF_OPEN_FILE;
+    if (row == seventh_row[C]) s += ROOK_SEVENTH;
     if (col == 4 || col == 5) s += ROOK_CENTRE_FILE;
     return s;
 }
 
-int queen_terms(int c, int sq, int lsq) {
-    int s = queen_pcsq[lsq];
-    if (rook_rank[c][(sq & 7) + 1] != 0) s += QUEEN_WITH_ROOK;
-    if ((sq >> 3) == seventh_row[c]) s += QUEEN_SEVENTH;
+template <int C> int queen_terms(int sq) {
+    int s = queen_pcsq[view<C>(sq)];
+    if (rook_rank[C][(sq & 7) + 1] != 0) s += QUEEN_WITH_ROOK;
+    if ((sq >> 3) == seventh_row[C]) s += QUEEN_SEVENTH;
     return s;
 }
 
@@ -318,46 +323,37 @@ int material_rules(int c) {
     return s;
 }
 
-// A LIGHT piece reads the tables at its square, a DARK one at the mirrored square.
-inline int view(int c, int sq) {
-    return c == LIGHT ? sq : flip[sq];
-}
-
 // Scoring pass over one side's knights, bishops, rooks and queens.
-int piece_terms(const PieceLists &l, int c) {
-    const int *count = l.count[c];
+template <int C> int piece_terms() {
+    const uint64_t *bb = piece_bb[C];
+    const int lone = lone_minor(C), pawns = imbalance_index(C);
+    const int *knight_table = knight_pcsq[Stage], *bishop_table = bishop_pcsq[Stage];
     int s = 0;
-    for (int i = 0; i < count[KNIGHT]; ++i) {
-        const int lsq = view(c, l.sq[c][KNIGHT][i]);
-        s += knight_pcsq[Stage][lsq] + lone_minor(c) + knight_imbalance[imbalance_index(c)];
+    for (uint64_t b = bb[KNIGHT]; b; b &= b - 1)
+        s += knight_table[view<C>(lsb(b))] + lone + knight_imbalance[pawns];
+    for (uint64_t b = bb[BISHOP]; b; b &= b - 1) {
+        const int lsq = view<C>(lsb(b));
+        s += bishop_trap<C>(lsq) + bishop_table[lsq] + lone;
     }
-    for (int i = 0; i < count[BISHOP]; ++i) {
-        const int lsq = view(c, l.sq[c][BISHOP][i]);
-        s += bishop_trap(c, lsq) + bishop_pcsq[Stage][lsq] + lone_minor(c);
-    }
-    for (int i = 0; i < count[ROOK]; ++i) {
-        const int sq = l.sq[c][ROOK][i];
-        s += rook_terms(c, sq, view(c, sq));
-    }
-    for (int i = 0; i < count[QUEEN]; ++i) {
-        const int sq = l.sq[c][QUEEN][i];
-        s += queen_terms(c, sq, view(c, sq));
-    }
+    for (uint64_t b = bb[ROOK]; b; b &= b - 1)
+        s += rook_terms<C>(lsb(b)) + rook_imbalance[pawns];
+    for (uint64_t b = bb[QUEEN]; b; b &= b - 1)
+        s += queen_terms<C>(lsb(b));
     if (Stage == STAGE_ENDGAME)
         for (int p = KNIGHT; p <= QUEEN; ++p)
-            for (int i = 0; i < count[p]; ++i)
-                s += mobility[p][mobility_count(l.sq[c][p][i])];
+            for (uint64_t b = bb[p]; b; b &= b - 1)
+                s += mobility[p][mobility_count(lsb(b))];
     return s;
 }
 
 // One side's pawn sum: its pawns, and in the endgame its king's square.
-int pawn_terms(const PieceLists &l, int c) {
+template <int C> int pawn_terms() {
     int s = 0;
-    for (int i = 0; i < l.count[c][PAWN]; ++i)
-        s += c == LIGHT ? eval_light_pawn(l.sq[c][PAWN][i]) : eval_dark_pawn(l.sq[c][PAWN][i]);
+    for (uint64_t b = piece_bb[C][PAWN]; b; b &= b - 1)
+        s += pawn_score<C>(lsb(b));
     if (Stage == STAGE_ENDGAME)
-        for (int i = 0; i < l.count[c][KING]; ++i)
-            s += king_endgame_pcsq[view(c, l.sq[c][KING][i])];
+        for (uint64_t b = piece_bb[C][KING]; b; b &= b - 1)
+            s += king_endgame_pcsq[view<C>(lsb(b))];
     return s;
 }
 
@@ -391,45 +387,44 @@ int eval_dark_pawn(int sq) {
 int eval() {
     if (ply > max_ply) max_ply = ply;
 
-    PieceLists lists;
-    count_material(lists);
+    count_material();
 
     int score;
     if (probe_bitbase(&score)) return score;
 
-    // Pawn hash: the pawn score depends on the pawns, the kings and the side to move.
+    // Pawn hash: the pawn score depends on the pawns, the kings and the side to move. Its slot
+    // loads while the pieces are scored.
     if (side == DARK) hashpawn ^= side_key();
+    if (hashing) HashPawnPrefetch(hashpawn);
+    Stage = stage_of(n_pawns, n_pieces);
+    const int light =
+        piece_mat[LIGHT] + pawn_mat[LIGHT] + piece_terms<LIGHT>() + material_rules(LIGHT);
+    const int dark = piece_mat[DARK] + pawn_mat[DARK] + piece_terms<DARK>() + material_rules(DARK);
+
     const HashPawnEntry *pawn_entry = hashing ? HashPawnFind(hashpawn) : nullptr;
     int pawns = 0;
     if (pawn_entry) {
         pawns = pawn_entry->score;
         ++hash_pawn_hit;
     }
-
-    Stage = stage_of(n_pawns, n_pieces);
     if (piece_mat[LIGHT] + piece_mat[DARK] < INSUFFICIENT_MATERIAL && n_pawns == 0) return 0;
 
-    int s[2];
-    for (int c = 0; c < 2; ++c)
-        s[c] = piece_mat[c] + pawn_mat[c] + piece_terms(lists, c) + material_rules(c);
-
     if (!pawn_entry) {
-        pawns = pawn_terms(lists, LIGHT) - pawn_terms(lists, DARK);
+        pawns = pawn_terms<LIGHT>() - pawn_terms<DARK>();
         if (hashing) HashPawnInsert(hashpawn, pawns);
     }
-    const int light_view = pawns + s[LIGHT] - s[DARK];
+    const int light_view = pawns + light - dark;
     return side == LIGHT ? light_view : -light_view;
 }
 
 int mat_balance() {
-    piece_mat[LIGHT] = piece_mat[DARK] = 0;
     nullmat = 0;
-    for (int sq = 0; sq < 64; ++sq) {
-        const int c = color[sq];
-        if (c == EMPTY) continue;
-        const int v = piece_value[piece[sq]];
-        piece_mat[c] += v;
-        if (piece[sq] != PAWN) nullmat += v;
+    for (int c = 0; c < 2; ++c) {
+        int pieces = 0;
+        for (int p = KNIGHT; p <= KING; ++p)
+            pieces += piece_count[c][p] * piece_value[p];
+        piece_mat[c] = pieces + piece_count[c][PAWN] * piece_value[PAWN];
+        nullmat += pieces;
     }
     return piece_mat[side] - piece_mat[xside];
 }

@@ -53,17 +53,44 @@ template <typename T> T *allocate(uint32_t &n) {
 
 uint64_t mask_of(uint32_t n) { return (n & (n - 1)) == 0 ? n - 1 : 0; }
 
-template <typename T> void set_status(T *t, uint32_t n, uint8_t from, uint8_t to) {
-    for (uint32_t i = 0; i < n; i++)
-        if (t[i].status == from) t[i].status = to;
-}
+// A slot's status is read through its stamp. Stamp 0 means empty and stamp 1 aged for good (a
+// fresh table is all zeros); each later stamp marks the entries made current during one stretch
+// of searches, and a reset or a clear ends the stretch by giving its stamp the status empty or
+// aged: every current entry changes at once, without a pass over the table. Only when the
+// stamps run out does one pass write every slot back to stamp 0 or 1.
+constexpr uint8_t STAMP_EMPTY = 0, STAMP_AGED = 1, FIRST_STAMP = 2, LAST_STAMP = 255;
 
-template <typename T> float used(const T *t, uint32_t n) {
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < n; i++)
-        if (t[i].status != SLOT_EMPTY) count++;
-    return n ? (float)count / (float)n : 0.0f;
-}
+struct Stamps {
+    uint8_t status[LAST_STAMP + 1];
+    uint8_t current;
+
+    void start() {
+        status[STAMP_EMPTY] = SLOT_EMPTY;
+        status[STAMP_AGED] = SLOT_AGED;
+        current = FIRST_STAMP;
+        status[current] = SLOT_CURRENT;
+    }
+
+    // The current entries become `now` (empty or aged).
+    template <typename T> void retire(T *t, uint32_t n, uint8_t now) {
+        status[current] = now;
+        if (current == LAST_STAMP) {
+            for (uint32_t i = 0; i < n; i++)
+                t[i].stamp = status[t[i].stamp] == SLOT_AGED ? STAMP_AGED : STAMP_EMPTY;
+            current = FIRST_STAMP - 1;
+        }
+        status[++current] = SLOT_CURRENT;
+    }
+
+    template <typename T> float used(const T *t, uint32_t n) const {
+        uint32_t count = 0;
+        for (uint32_t i = 0; i < n; i++)
+            if (status[t[i].stamp] != SLOT_EMPTY) count++;
+        return n ? (float)count / (float)n : 0.0f;
+    }
+};
+
+Stamps hash_stamps, pawn_stamps;
 
 } // namespace
 
@@ -80,6 +107,7 @@ void HashInit(int mb) {
     NUM_HASH_ENTRIES = (uint32_t)mb * 65536u;
     HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
     hash_mask = mask_of(NUM_HASH_ENTRIES);
+    hash_stamps.start();
     printf("%d ko for HASH (%d entries)\n", mb * 1024, (int)NUM_HASH_ENTRIES);
 }
 
@@ -89,13 +117,14 @@ void HashPawnInit(int kb) {
     NUM_HASH_PAWN_ENTRIES = (uint32_t)kb * 64u;
     HashPawnTable = allocate<HashPawnEntry>(NUM_HASH_PAWN_ENTRIES);
     hash_pawn_mask = mask_of(NUM_HASH_PAWN_ENTRIES);
+    pawn_stamps.start();
     printf("%d ko for PAWN HASH (%d entries)\n", kb, (int)NUM_HASH_PAWN_ENTRIES);
 }
 
 HashEntry *HashFind(uint64_t key) {
     HashEntry *e = &HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)];
-    if (e->status == SLOT_EMPTY || e->key != key) return nullptr;
-    e->status = SLOT_CURRENT;
+    if (e->key != key || hash_stamps.status[e->stamp] == SLOT_EMPTY) return nullptr;
+    e->stamp = hash_stamps.current;
     return e;
 }
 
@@ -103,36 +132,38 @@ HashEntry *HashFind(uint64_t key) {
 // least as deep; empty and aged slots always.
 int HashInsert(uint64_t key, int score, int move, int depth, int type) {
     HashEntry *e = &HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)];
-    if (e->key != key && e->status == SLOT_CURRENT && e->depth > (uint8_t)depth) return 0;
+    if (e->key != key && e->stamp == hash_stamps.current && e->depth > (uint8_t)depth) return 0;
     e->key = key;
     e->score = (int16_t)score;
     e->move = (uint16_t)move;
     e->depth = (uint8_t)depth;
     e->type = (uint8_t)type;
-    e->status = SLOT_CURRENT;
+    e->stamp = hash_stamps.current;
     return 1;
 }
 
 HashPawnEntry *HashPawnFind(uint64_t key) {
     HashPawnEntry *e = &HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)];
-    if (e->status == SLOT_EMPTY || e->key != key) return nullptr;
-    e->status = SLOT_CURRENT;
+    if (e->key != key || pawn_stamps.status[e->stamp] == SLOT_EMPTY) return nullptr;
+    e->stamp = pawn_stamps.current;
     return e;
 }
 
 // A current entry of another pawn structure is never displaced.
 int HashPawnInsert(uint64_t key, int score) {
     HashPawnEntry *e = &HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)];
-    if (e->key != key && e->status == SLOT_CURRENT) return 0;
+    if (e->key != key && e->stamp == pawn_stamps.current) return 0;
     e->key = key;
     e->score = (int16_t)score;
-    e->status = SLOT_CURRENT;
+    e->stamp = pawn_stamps.current;
     return 1;
 }
 
-void HashReset() { set_status(HashTable, NUM_HASH_ENTRIES, SLOT_CURRENT, SLOT_EMPTY); }
-void HashPawnReset() { set_status(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_CURRENT, SLOT_EMPTY); }
-void HashClear() { set_status(HashTable, NUM_HASH_ENTRIES, SLOT_CURRENT, SLOT_AGED); }
-void HashPawnClear() { set_status(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_CURRENT, SLOT_AGED); }
-float HashUsed() { return used(HashTable, NUM_HASH_ENTRIES); }
-float HashPawnUsed() { return used(HashPawnTable, NUM_HASH_PAWN_ENTRIES); }
+void HashReset() { hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_EMPTY); }
+void HashPawnReset() { pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_EMPTY); }
+void HashClear() { hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_AGED); }
+void HashPawnClear() { pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_AGED); }
+float HashUsed() { return hash_stamps.used(HashTable, NUM_HASH_ENTRIES); }
+float HashPawnUsed() { return pawn_stamps.used(HashPawnTable, NUM_HASH_PAWN_ENTRIES); }
+int HashStatus(const HashEntry &e) { return hash_stamps.status[e.stamp]; }
+int HashPawnStatus(const HashPawnEntry &e) { return pawn_stamps.status[e.stamp]; }

@@ -2,19 +2,23 @@
 #pragma once
 #include <cstdint>
 
+#include "bits.h"
+
+// Each slot is empty, aged (left from an earlier search) or current. A slot holds its status as a
+// stamp, which HashStatus / HashPawnStatus read: see hash.cpp.
 struct HashEntry {
     uint64_t key;
     uint8_t type; // 0 upper bound, 1 lower bound, 2 exact
     int16_t score;
     uint16_t move;
-    uint8_t depth;  // quarter plies
-    uint8_t status; // 0 empty, 1 aged, 2 current
+    uint8_t depth; // quarter plies
+    uint8_t stamp;
 };
 
 struct HashPawnEntry {
     uint64_t key;
     int16_t score;
-    uint8_t status;
+    uint8_t stamp;
 };
 
 enum { HASH_UPPER = 0, HASH_LOWER = 1, HASH_EXACT = 2 };
@@ -32,11 +36,13 @@ inline uint32_t hash_slot(uint64_t key, uint64_t mask, uint32_t n) {
     return (uint32_t)(mask ? key & mask : key % n);
 }
 
-// Starts loading the slot of a position about to be probed: the table is far larger than the
-// caches, and the move's legality test can run meanwhile.
+// Start loading the slot of a key about to be probed: the tables are larger than the caches, and
+// the rest of the move (or of the evaluation) can run meanwhile.
 inline void HashPrefetch(uint64_t key) {
-    if (NUM_HASH_ENTRIES)
-        __builtin_prefetch(&HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)]);
+    if (NUM_HASH_ENTRIES) prefetch(&HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)]);
+}
+inline void HashPawnPrefetch(uint64_t key) {
+    prefetch(&HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)]);
 }
 
 // The table sizes made for the sizes asked for: the transposition table has at most MAX_HASH_MB
@@ -70,3 +76,6 @@ void HashPawnClear();
 // The share of slots that are not empty, 0 to 1.
 float HashUsed();
 float HashPawnUsed();
+// SLOT_EMPTY, SLOT_AGED or SLOT_CURRENT.
+int HashStatus(const HashEntry &e);
+int HashPawnStatus(const HashPawnEntry &e);

@@ -40,8 +40,7 @@ void set_fen(const char *placement, const char *side_field, const char *castle_f
         if (*c == 'q') castle |= CASTLE_BQ;
     }
     sanitize_setup();
-    for (int s = 0; s < 64; s++)
-        if (piece[s] == KING) king_position[color[s]] = s;
+    finish_setup();
     if (hashing) HashReset();
     ComputeHashCode();
 }

@@ -50,6 +50,8 @@ constexpr int LMR_DEPTH = 11;
 constexpr int LMR_DEEP_DEPTH = 12;
 // Internal iterative deepening below the root only above this depth.
 constexpr int IID_DEPTH = 11;
+// Nodes this near the leaves prefetch their children's table slots.
+constexpr int PREFETCH_DEPTH = 2 * ONE_PLY;
 
 // Razoring and futility margins over the material balance.
 constexpr int RAZOR_MARGIN = 974;
@@ -103,6 +105,15 @@ void hash_store(int best, int hash_move, int depth, int alpha, int beta) {
 void count_node() {
     nodes++;
     checkup();
+}
+
+// Starts loading the table slots of the children of a node near the leaves, from place i of its
+// list on: they are searched one after the other within a short time, and their slots then load
+// side by side instead of each stalling its node in turn.
+void prefetch_children(int i) {
+    if (!hashing) return;
+    for (; i < first_move[ply + 1]; i++)
+        HashPrefetch(key_after(gen_dat[i].m));
 }
 
 void remember_killer(int p, int m) {
@@ -281,10 +292,10 @@ int futile(const Node &nd, int best) {
 int search_moves(Node &nd, int *cut) {
     const int p = ply;
     const int child_depth = nd.depth - ONE_PLY + nd.ext2;
-    int best = nd.alpha, ub = nd.beta, legal = 0, searched = 0;
+    int best = nd.alpha, ub = nd.beta, legal = 0, searched = 0, bound = NO_BOUND;
     *cut = 0;
     for (int i = first_move[p]; i < first_move[p + 1]; i++) {
-        select_move(i, nd.hash_move);
+        bound = select_move(i, nd.hash_move, bound);
         int m = gen_dat[i].m;
         if (!makemove(m)) continue;
         legal++;
@@ -319,6 +330,8 @@ int search_moves(Node &nd, int *cut) {
             *cut = 1;
             return best;
         }
+        // A node that did not cut off with its first move is likely to search them all.
+        if (!searched && nd.depth <= PREFETCH_DEPTH) prefetch_children(i + 1);
         searched = 1;
         ub = best + 1;
     }
@@ -380,24 +393,32 @@ void killer_marks() {
     }
 }
 
-void select_move(int i, int hash_move) {
-    // The hash move key holds from and to in the opposite byte order of the move word.
-    const int wanted = ((hash_move & 0xFF) << 8) | ((hash_move >> 8) & 0xFF);
+int select_move(int i, int hash_move, int bound) {
     const int last = first_move[ply + 1];
-    int pick = i, top = -1;
-    for (int j = i; j < last; j++) {
-        if ((gen_dat[j].m & 0xFFFF) == wanted) {
-            pick = j;
-            break;
-        }
-        if (gen_dat[j].score > top) {
-            top = gen_dat[j].score;
-            pick = j;
-        }
+    int pick = -1, picked_score = NO_BOUND;
+    if (hash_move != NO_HASH_MOVE) {
+        // The hash move key holds from and to in the opposite byte order of the move word.
+        const int wanted = ((hash_move & 0xFF) << 8) | ((hash_move >> 8) & 0xFF);
+        for (int j = i; j < last; j++)
+            if ((gen_dat[j].m & 0xFFFF) == wanted) {
+                pick = j;
+                break;
+            }
+    }
+    if (pick < 0) {
+        pick = i;
+        for (int j = i, top = -1; j < last; j++)
+            if (gen_dat[j].score > top) {
+                top = gen_dat[j].score;
+                pick = j;
+                if (top == bound) break; // nothing further can score more
+            }
+        picked_score = gen_dat[pick].score;
     }
     gen_rec t = gen_dat[i];
     gen_dat[i] = gen_dat[pick];
     gen_dat[pick] = t;
+    return picked_score;
 }
 
 void update_pv(int m) {
@@ -529,9 +550,9 @@ int root_search(int alpha, int beta, int depth) {
     if (follow_pv) pv_marks();
     killer_marks();
 
-    int best = alpha, ub = beta, legal = 0;
+    int best = alpha, ub = beta, legal = 0, bound = NO_BOUND;
     for (int i = first_move[0]; i < first_move[1]; i++) {
-        select_move(i, hash_move);
+        bound = select_move(i, hash_move, bound);
         int m = gen_dat[i].m;
         max_ply = 0;
         if (analyzing)
@@ -718,9 +739,10 @@ int quiesce_nw(int alpha, int beta) {
         return best;
     }
     killer_marks();
-    int ub = beta;
+    prefetch_children(first_move[p]); // few moves, each searched quickly
+    int ub = beta, bound = NO_BOUND;
     for (int i = first_move[p]; i < first_move[p + 1]; i++) {
-        select_move(i, hash_move);
+        bound = select_move(i, hash_move, bound);
         int m = gen_dat[i].m;
         if (delta && CurrentStage != ENDGAME) {
             int hopeless = (move_bits(m) & FLAG_PROMOTE) ? stand + PROMOTION_DELTA < alpha

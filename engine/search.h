@@ -55,7 +55,11 @@ void checkup();
 // Ordering steps shared by the three searches, on the move list of the current ply.
 void pv_marks();
 void killer_marks();
-void select_move(int i, int hash_move);
+// Brings the move for place i to gen_dat[i]: the first with the hash move's squares, else the
+// first of the highest score. A bound (the score this returned for place i - 1) lets the scan stop
+// at the first move that reaches it; NO_BOUND is returned after a pick by the hash move.
+constexpr int NO_BOUND = -2;
+int select_move(int i, int hash_move, int bound = NO_BOUND);
 // Rebuilds best_variation from row 0 of pv: "!" for a score 100 above
 // last_score_before_research, "!!" for 300; the score then becomes the new reference.
 void build_variation(int score);

@@ -191,8 +191,7 @@ void finish_edit() {
     castle = 0;
     ep = -1;
     edit_hply = hply;
-    for (int sq = 0; sq < 64; ++sq)
-        if (piece[sq] == KING) king_position[color[sq]] = sq;
+    finish_setup();
     if (hashing) HashReset();
     ComputeHashCode();
     regenerate();

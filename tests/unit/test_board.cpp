@@ -44,17 +44,32 @@ std::vector<int64_t> snapshot() {
     return v;
 }
 
-// Walks the legal tree checking that every make / take back restores the position exactly and
-// that every position made is sound, its incremental key equal to the key made from scratch.
+// The moves of the list at ply, with those of only the given flags when `flags` is not 0.
+std::vector<int> listed(int flags) {
+    std::vector<int> v;
+    for (int i = first_move[ply]; i < first_move[ply + 1]; i++)
+        if (!flags || (move_bits(gen_dat[i].m) & flags)) v.push_back(gen_dat[i].m);
+    return v;
+}
+
+// Walks the legal tree checking that every make / take back restores the position exactly, that
+// every position made is sound, its incremental key equal to the key made from scratch and to
+// key_after's forecast, and that gen_caps() lists gen()'s captures and promotions in the same
+// order.
 long walk(int depth) {
     if (depth == 0) return 1;
+    gen_caps();
+    const std::vector<int> caps = listed(0);
     gen();
+    EXPECT_EQ(caps, listed(FLAG_CAPTURE | FLAG_PROMOTE));
     long n = 0;
     for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
         const std::vector<int64_t> before = snapshot();
         const int m = gen_dat[i].m;
+        const uint64_t key = key_after(m);
         if (makemove(m)) {
             EXPECT_TRUE(position_ok()) << move_str(m);
+            EXPECT_EQ(hashcode, key) << move_str(m);
             n += walk(depth - 1);
             takeback();
         }

@@ -39,10 +39,29 @@ TEST(Hash, ClearAgesResetForgets) {
     EXPECT_EQ(HashInsert(2 + NUM_HASH_ENTRIES, 7, 0, 0, HASH_UPPER), 1);
     HashReset(); // aged entries stay findable
     ASSERT_NE(HashFind(1), nullptr);
-    EXPECT_EQ(HashTable[1].status, SLOT_CURRENT);
+    EXPECT_EQ(HashStatus(HashTable[1]), SLOT_CURRENT);
     HashReset();
     EXPECT_EQ(HashFind(1), nullptr);
     EXPECT_EQ(HashUsed(), 0.0f);
+}
+
+// Many searches in a row: an entry aged long ago stays aged, one made current since is current,
+// and a reset forgets exactly the current ones, however many resets and clears came before.
+TEST(Hash, StatusesLastOverManySearches) {
+    reset_engine();
+    HashInsert(3, 5, 0, 20, HASH_EXACT);
+    HashClear();
+    for (int search = 0; search < 600; search++) {
+        HashInsert(4, 5, 0, 20, HASH_EXACT);
+        EXPECT_EQ(std::make_pair(HashStatus(HashTable[3]), HashStatus(HashTable[4])),
+                  std::make_pair((int)SLOT_AGED, (int)SLOT_CURRENT));
+        if (search % 3)
+            HashReset();
+        else
+            HashClear();
+        EXPECT_EQ(HashStatus(HashTable[4]), search % 3 ? SLOT_EMPTY : SLOT_AGED) << search;
+        EXPECT_EQ(HashStatus(HashTable[3]), SLOT_AGED) << search;
+    }
 }
 
 TEST(Hash, PawnTable) {
