@@ -54,7 +54,8 @@ void set_initial_position() {
 
 void sanitize_setup() {
     for (int sq = 0; sq < 64; sq++)
-        if (piece[sq] == PAWN && (row_of(sq) == 0 || row_of(sq) == 7)) color[sq] = piece[sq] = EMPTY;
+        if (piece[sq] == PAWN && (row_of(sq) == 0 || row_of(sq) == 7))
+            color[sq] = piece[sq] = EMPTY;
     // King square, rook square, right.
     static const int homes[4][3] = {
         {60, 63, CASTLE_WK}, {60, 56, CASTLE_WQ}, {4, 7, CASTLE_BK}, {4, 0, CASTLE_BQ}};
@@ -130,7 +131,9 @@ struct StepTables {
 const StepTables steps;
 
 // Lines 0 to 3 run towards lower squares, 4 to 7 towards higher ones.
-inline int nearest(uint64_t on_line, int d) { return d < 4 ? msb(on_line) : lsb(on_line); }
+inline int nearest(uint64_t on_line, int d) {
+    return d < 4 ? msb(on_line) : lsb(on_line);
+}
 
 // Steps from one square to another on the same line.
 inline int distance(int a, int b) {
@@ -138,7 +141,9 @@ inline int distance(int a, int b) {
     return files > rows ? files : rows;
 }
 
-inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
+inline int step(int sq, int dir) {
+    return mailbox[mailbox64[sq] + dir];
+}
 
 // The squares a piece other than a pawn on sq would reach on an empty board.
 inline uint64_t reach(int p, int sq) {
@@ -170,7 +175,9 @@ inline int quiet_score(int from, int to) {
 }
 
 // Most valuable victim first, then least valuable attacker.
-inline int capture_score(int from, int to) { return 1000000 + 10 * piece[to] - piece[from]; }
+inline int capture_score(int from, int to) {
+    return 1000000 + 10 * piece[to] - piece[from];
+}
 
 // The list of the ply being generated, written at `top`; first_move[ply + 1] is set at the end.
 struct MoveList {
@@ -314,8 +321,12 @@ template <bool QUIET> void gen_all() {
 
 } // namespace
 
-void gen() { gen_all<true>(); }
-void gen_caps() { gen_all<false>(); }
+void gen() {
+    gen_all<true>();
+}
+void gen_caps() {
+    gen_all<false>();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Attack tests
@@ -362,7 +373,9 @@ int attack(int sq, int s) {
     return 0;
 }
 
-int in_check(int s) { return newattack(king_position[s], s ^ 1); }
+int in_check(int s) {
+    return newattack(king_position[s], s ^ 1);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Make and take back

@@ -1,8 +1,8 @@
 // The position, the move stacks, generation, make / take back, attack tests and repetitions
 // (all defined in board.cpp).
 #pragma once
-#include <cstdint>
 #include "defs.h"
+#include <cstdint>
 
 // The position.
 extern int color[64];
@@ -23,7 +23,9 @@ extern int null_move;
 extern uint64_t piece_bb[2][6]; // squares of each colour's pieces of each kind
 extern uint64_t color_bb[2];    // squares of each colour
 extern int piece_count[2][6];   // number of each colour's pieces of each kind
-inline uint64_t occupied_bb() { return color_bb[LIGHT] | color_bb[DARK]; }
+inline uint64_t occupied_bb() {
+    return color_bb[LIGHT] | color_bb[DARK];
+}
 
 // The move stacks.
 extern gen_rec gen_dat[GEN_STACK];

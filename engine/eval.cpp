@@ -282,10 +282,14 @@ int lone_minor(int c) {
 }
 
 // Index of the imbalance tables: a position set up by hand may hold more than eight pawns.
-inline int imbalance_index(int c) { return nb_pions[c] < 8 ? nb_pions[c] : 8; }
+inline int imbalance_index(int c) {
+    return nb_pions[c] < 8 ? nb_pions[c] : 8;
+}
 
 // A LIGHT piece reads the tables at its square, a DARK one at the mirrored square.
-template <int C> int view(int sq) { return C == LIGHT ? sq : flip[sq]; }
+template <int C> int view(int sq) {
+    return C == LIGHT ? sq : flip[sq];
+}
 
 template <int C> int bishop_trap(int lsq) {
     if (Stage > STAGE_EARLY_MID || (lsq != SQ_C1 && lsq != SQ_F1)) return 0;

@@ -36,7 +36,8 @@ void *table_memory(size_t bytes) {
 // Allocates n zeroed entries, halving n while the system refuses; the table must exist.
 template <typename T> T *allocate(uint32_t &n) {
     T *t = nullptr;
-    while (n > 1 && !(t = static_cast<T *>(table_memory((size_t)n * sizeof(T))))) n /= 2;
+    while (n > 1 && !(t = static_cast<T *>(table_memory((size_t)n * sizeof(T)))))
+        n /= 2;
     if (!t) {
         n = 1;
         t = static_cast<T *>(table_memory(sizeof(T)));
@@ -51,7 +52,9 @@ template <typename T> T *allocate(uint32_t &n) {
     return t;
 }
 
-uint64_t mask_of(uint32_t n) { return (n & (n - 1)) == 0 ? n - 1 : 0; }
+uint64_t mask_of(uint32_t n) {
+    return (n & (n - 1)) == 0 ? n - 1 : 0;
+}
 
 // A slot's status is read through its stamp. Stamp 0 means empty and stamp 1 aged for good (a
 // fresh table is all zeros); each later stamp marks the entries made current during one stretch
@@ -94,7 +97,9 @@ Stamps hash_stamps, pawn_stamps;
 
 } // namespace
 
-int hash_table_mb(int mb) { return mb > MAX_HASH_MB ? MAX_HASH_MB : mb; }
+int hash_table_mb(int mb) {
+    return mb > MAX_HASH_MB ? MAX_HASH_MB : mb;
+}
 
 int pawn_table_kb(int kb) {
     if (kb < 1) return DEFAULT_PAWN_KB;
@@ -159,11 +164,27 @@ int HashPawnInsert(uint64_t key, int score) {
     return 1;
 }
 
-void HashReset() { hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_EMPTY); }
-void HashPawnReset() { pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_EMPTY); }
-void HashClear() { hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_AGED); }
-void HashPawnClear() { pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_AGED); }
-float HashUsed() { return hash_stamps.used(HashTable, NUM_HASH_ENTRIES); }
-float HashPawnUsed() { return pawn_stamps.used(HashPawnTable, NUM_HASH_PAWN_ENTRIES); }
-int HashStatus(const HashEntry &e) { return hash_stamps.status[e.stamp]; }
-int HashPawnStatus(const HashPawnEntry &e) { return pawn_stamps.status[e.stamp]; }
+void HashReset() {
+    hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_EMPTY);
+}
+void HashPawnReset() {
+    pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_EMPTY);
+}
+void HashClear() {
+    hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_AGED);
+}
+void HashPawnClear() {
+    pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_AGED);
+}
+float HashUsed() {
+    return hash_stamps.used(HashTable, NUM_HASH_ENTRIES);
+}
+float HashPawnUsed() {
+    return pawn_stamps.used(HashPawnTable, NUM_HASH_PAWN_ENTRIES);
+}
+int HashStatus(const HashEntry &e) {
+    return hash_stamps.status[e.stamp];
+}
+int HashPawnStatus(const HashPawnEntry &e) {
+    return pawn_stamps.status[e.stamp];
+}

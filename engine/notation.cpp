@@ -12,7 +12,8 @@
 #include "settings.h"
 
 void set_fen(const char *placement, const char *side_field, const char *castle_field) {
-    for (int sq = 0; sq < 64; sq++) color[sq] = piece[sq] = EMPTY;
+    for (int sq = 0; sq < 64; sq++)
+        color[sq] = piece[sq] = EMPTY;
     side = side_field[0] == 'w' ? LIGHT : DARK;
     xside = side ^ 1;
     // Squares are filled in order from a8; rank separators and unknown characters are skipped.
@@ -85,9 +86,15 @@ void get_current_fen(char *buf) {
 }
 
 namespace {
-inline char file_char(int sq) { return (char)('a' + file_of(sq)); }
-inline int rank_digit(int sq) { return 8 - row_of(sq); }
-inline char rank_char(int sq) { return (char)('0' + rank_digit(sq)); }
+inline char file_char(int sq) {
+    return (char)('a' + file_of(sq));
+}
+inline int rank_digit(int sq) {
+    return 8 - row_of(sq);
+}
+inline char rank_char(int sq) {
+    return (char)('0' + rank_digit(sq));
+}
 } // namespace
 
 const char *move_str(int m) {
@@ -144,10 +151,17 @@ int parse_move(const char *s) {
         if (!(move_bits(m) & FLAG_PROMOTE)) return i;
         // The four promotions stand knight, bishop, rook, queen.
         switch (s[4]) {
-        case 'n': case 'N': return i;
-        case 'b': case 'B': return i + 1;
-        case 'r': case 'R': return i + 2;
-        default: return i + 3;
+        case 'n':
+        case 'N':
+            return i;
+        case 'b':
+        case 'B':
+            return i + 1;
+        case 'r':
+        case 'R':
+            return i + 2;
+        default:
+            return i + 3;
         }
     }
     return -1;
@@ -166,5 +180,6 @@ void print_board() {
 }
 
 void print_move_list() {
-    for (int k = first_move[0]; k < first_move[1]; k++) printf("%s|", move_str(gen_dat[k].m));
+    for (int k = first_move[0]; k < first_move[1]; k++)
+        printf("%s|", move_str(gen_dat[k].m));
 }

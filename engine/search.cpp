@@ -480,7 +480,9 @@ void think(int mode) {
 }
 
 // The configured window; one of zero or less would never converge and counts as one centipawn.
-static int search_window() { return mtdf_window > 0 ? mtdf_window : 1; }
+static int search_window() {
+    return mtdf_window > 0 ? mtdf_window : 1;
+}
 
 // Each probe uses a window mtdf_window wide whose upper edge is the current guess.
 int mtdf(int mode, int guess, int depth) {

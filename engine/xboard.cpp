@@ -166,7 +166,8 @@ void edit_line(const char *line, EditState &st) {
     case '\n':
         return;
     case '#':
-        for (int sq = 0; sq < 64; ++sq) color[sq] = piece[sq] = EMPTY;
+        for (int sq = 0; sq < 64; ++sq)
+            color[sq] = piece[sq] = EMPTY;
         return;
     case 'c':
         st.colour ^= 1;
@@ -199,7 +200,9 @@ void finish_edit() {
 
 // ---- commands ----
 
-Flow cmd_nothing(const char *, Session &) { return CONTINUE; }
+Flow cmd_nothing(const char *, Session &) {
+    return CONTINUE;
+}
 
 Flow cmd_new(const char *, Session &) {
     init();
@@ -216,7 +219,9 @@ Flow cmd_new(const char *, Session &) {
     return CONTINUE;
 }
 
-Flow cmd_quit(const char *, Session &) { return QUIT; }
+Flow cmd_quit(const char *, Session &) {
+    return QUIT;
+}
 
 Flow cmd_force(const char *, Session &) {
     computer_side = EMPTY;
@@ -320,7 +325,8 @@ Flow cmd_hint(const char *, Session &) {
 // Takes back n moves when the game has that many.
 bool take_back(int n) {
     if (hply - edit_hply < n) return false;
-    for (int k = 0; k < n; ++k) takeback();
+    for (int k = 0; k < n; ++k)
+        takeback();
     regenerate();
     return true;
 }
@@ -376,15 +382,33 @@ struct Command {
 };
 
 const Command COMMANDS[] = {
-    {"xboard", cmd_nothing}, {"protover", cmd_nothing}, {"new", cmd_new},
-    {"quit", cmd_quit},      {"force", cmd_force},      {"white", cmd_white},
-    {"black", cmd_black},    {"st", cmd_st},            {"sd", cmd_sd},
-    {"time", cmd_time},      {"level", cmd_level},      {"otim", cmd_otim},
-    {"xtime", cmd_nothing},  {"name", cmd_nothing},     {"rating", cmd_nothing},
-    {"go", cmd_go},          {"analyze", cmd_analyze},  {"hint", cmd_hint},
-    {"undo", cmd_undo},      {"remove", cmd_remove},    {"edit", cmd_edit},
-    {"post", cmd_post},      {"nopost", cmd_nopost},    {"random", cmd_nothing},
-    {"hard", cmd_hard},      {"easy", cmd_easy},        {"computer", cmd_nothing},
+    {"xboard", cmd_nothing},
+    {"protover", cmd_nothing},
+    {"new", cmd_new},
+    {"quit", cmd_quit},
+    {"force", cmd_force},
+    {"white", cmd_white},
+    {"black", cmd_black},
+    {"st", cmd_st},
+    {"sd", cmd_sd},
+    {"time", cmd_time},
+    {"level", cmd_level},
+    {"otim", cmd_otim},
+    {"xtime", cmd_nothing},
+    {"name", cmd_nothing},
+    {"rating", cmd_nothing},
+    {"go", cmd_go},
+    {"analyze", cmd_analyze},
+    {"hint", cmd_hint},
+    {"undo", cmd_undo},
+    {"remove", cmd_remove},
+    {"edit", cmd_edit},
+    {"post", cmd_post},
+    {"nopost", cmd_nopost},
+    {"random", cmd_nothing},
+    {"hard", cmd_hard},
+    {"easy", cmd_easy},
+    {"computer", cmd_nothing},
     {"result", cmd_nothing},
 };
 
