@@ -58,7 +58,7 @@ void sanitize_setup() {
             color[sq] = piece[sq] = EMPTY;
     // King square, rook square, right.
     static const int homes[4][3] = {
-        {60, 63, CASTLE_WK}, {60, 56, CASTLE_WQ}, {4, 7, CASTLE_BK}, {4, 0, CASTLE_BQ}};
+        {E1, H1, CASTLE_WK}, {E1, A1, CASTLE_WQ}, {E8, H8, CASTLE_BK}, {E8, A8, CASTLE_BQ}};
     for (const auto &h : homes) {
         int c = h[2] <= CASTLE_WQ ? LIGHT : DARK;
         if (color[h[0]] != c || piece[h[0]] != KING || color[h[1]] != c || piece[h[1]] != ROOK)
@@ -308,11 +308,11 @@ template <bool QUIET> void gen_all() {
     if (QUIET) {
         // Castling is listed on the rights alone; makemove checks the squares.
         if (side == LIGHT) {
-            if (castle & CASTLE_WK) list.push_any(60, 62, FLAG_CASTLE);
-            if (castle & CASTLE_WQ) list.push_any(60, 58, FLAG_CASTLE);
+            if (castle & CASTLE_WK) list.push_any(E1, G1, FLAG_CASTLE);
+            if (castle & CASTLE_WQ) list.push_any(E1, C1, FLAG_CASTLE);
         } else {
-            if (castle & CASTLE_BK) list.push_any(4, 6, FLAG_CASTLE);
-            if (castle & CASTLE_BQ) list.push_any(4, 2, FLAG_CASTLE);
+            if (castle & CASTLE_BK) list.push_any(E8, G8, FLAG_CASTLE);
+            if (castle & CASTLE_BQ) list.push_any(E8, C8, FLAG_CASTLE);
         }
     }
     gen_en_passant(list);
@@ -390,10 +390,10 @@ struct CastleRule {
 
 // By the king's target: squares that must be empty, squares that must not be attacked, rook move.
 const CastleRule castle_rules[4] = {
-    {62, 63, 61, {61, 62, 0}, 2, {61, 62}},
-    {58, 56, 59, {57, 58, 59}, 3, {58, 59}},
-    {6, 7, 5, {5, 6, 0}, 2, {5, 6}},
-    {2, 0, 3, {1, 2, 3}, 3, {2, 3}},
+    {G1, H1, F1, {F1, G1, 0}, 2, {F1, G1}},
+    {C1, A1, D1, {B1, C1, D1}, 3, {C1, D1}},
+    {G8, H8, F8, {F8, G8, 0}, 2, {F8, G8}},
+    {C8, A8, D8, {B8, C8, D8}, 3, {C8, D8}},
 };
 
 const CastleRule *castle_rule(int to) {
