@@ -587,32 +587,26 @@ int repetitions() {
 // ---------------------------------------------------------------------------------------------
 
 bool position_ok() {
-    int kings[2] = {0, 0}, king_square[2] = {-1, -1};
+    // One pass over the squares gathers what the bitboards, counts and king squares should be.
+    uint64_t squares[2][6] = {};
+    int count[2][6] = {}, king_square[2] = {-1, -1};
     for (int sq = 0; sq < 64; sq++) {
         if ((color[sq] == EMPTY) != (piece[sq] == EMPTY)) return false;
         if (color[sq] == EMPTY) continue;
         if (color[sq] > DARK || piece[sq] > KING) return false;
-        if (piece[sq] == KING) {
-            kings[color[sq]]++;
-            king_square[color[sq]] = sq;
-        }
+        squares[color[sq]][piece[sq]] |= square_bit(sq);
+        count[color[sq]][piece[sq]]++;
+        if (piece[sq] == KING) king_square[color[sq]] = sq;
     }
-    // A set-up may hold no king or several of a colour; a single one is where the moves took it.
-    for (int c = LIGHT; c <= DARK; c++)
-        if (kings[c] == 1 && king_position[c] != king_square[c]) return false;
     if (xside != (side ^ 1)) return false;
     for (int c = LIGHT; c <= DARK; c++) {
+        // A set-up may hold no king or several of a colour; a single one is where the moves
+        // took it.
+        if (count[c][KING] == 1 && king_position[c] != king_square[c]) return false;
         uint64_t all = 0;
         for (int p = PAWN; p <= KING; p++) {
-            uint64_t squares = 0;
-            int n = 0;
-            for (int sq = 0; sq < 64; sq++)
-                if (color[sq] == c && piece[sq] == p) {
-                    squares |= square_bit(sq);
-                    n++;
-                }
-            if (piece_bb[c][p] != squares || piece_count[c][p] != n) return false;
-            all |= squares;
+            if (piece_bb[c][p] != squares[c][p] || piece_count[c][p] != count[c][p]) return false;
+            all |= squares[c][p];
         }
         if (color_bb[c] != all) return false;
     }
