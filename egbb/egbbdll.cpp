@@ -14,7 +14,7 @@
 // the file is not opened at all; a block that decodes wrongly (no matching code, a distance
 // outside the output, more than one block of output) ends where it went wrong and the rest of
 // the block reads as draws. A probe never reads or writes outside its buffers.
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -489,7 +489,7 @@ inline int is_pawn(int p) {
     return piece_type(p) == PAWN;
 }
 inline int valid_piece(int p) {
-    return p >= _WQUEEN && p <= _BPAWN && p != _BKING;
+    return p >= WQUEEN && p <= BPAWN && p != BKING;
 }
 inline int recolor(int p) {
     return p <= 6 ? p + 6 : p - 6;
@@ -555,7 +555,7 @@ int canonical_index(int player, int wk, int bk, const int piece[3], const int sq
                 std::swap(pc[j - 1], pc[j]);
                 std::swap(sq[j - 1], sq[j]);
             }
-        if (piece_color(pc[0]) == _WHITE && piece_color(pc[1]) == _BLACK) {
+        if (piece_color(pc[0]) == WHITE && piece_color(pc[1]) == BLACK) {
             // One against two: the pair becomes white, the single piece black.
             const int p0 = pc[0], s0 = sq[0];
             pc[0] = pc[1], sq[0] = sq[1];
@@ -563,7 +563,7 @@ int canonical_index(int player, int wk, int bk, const int piece[3], const int sq
             pc[2] = p0, sq[2] = s0;
         }
     }
-    if (piece_color(pc[0]) == _BLACK) {
+    if (piece_color(pc[0]) == BLACK) {
         flip_colors(player, wk, bk, sq, n);
         for (int i = 0; i < n; i++)
             pc[i] = recolor(pc[i]);
@@ -628,10 +628,10 @@ void table_name(char *out, int side, int a, int b, int c) {
     *p++ = 'k';
     const int pcs[3] = {a, b, c};
     for (int i = 0; i < 3; i++)
-        if (pcs[i] && piece_color(pcs[i]) == _WHITE) *p++ = piece_name[pcs[i]];
+        if (pcs[i] && piece_color(pcs[i]) == WHITE) *p++ = piece_name[pcs[i]];
     *p++ = 'k';
     for (int i = 0; i < 3; i++)
-        if (pcs[i] && piece_color(pcs[i]) == _BLACK) *p++ = piece_name[pcs[i]];
+        if (pcs[i] && piece_color(pcs[i]) == BLACK) *p++ = piece_name[pcs[i]];
     snprintf(p, 8, ".%c.cmp", side == 0 ? 'w' : 'b');
 }
 
@@ -691,21 +691,21 @@ bool load_tables(const char *path, int cache_bytes, int options, bool verbose) {
         printf("Loading egbbs....");
         fflush(stdout);
     }
-    for (int a = _WQUEEN; a <= _WPAWN; a++)
+    for (int a = WQUEEN; a <= WPAWN; a++)
         open_pair(path, a, 0, 0, mode34);
-    for (int a = _WQUEEN; a <= _WPAWN; a++)
-        for (int b = a; b <= _WPAWN; b++)
+    for (int a = WQUEEN; a <= WPAWN; a++)
+        for (int b = a; b <= WPAWN; b++)
             open_pair(path, a, b, 0, mode34);
-    for (int a = _WQUEEN; a <= _WPAWN; a++)
-        for (int b = a + 6; b <= _BPAWN; b++)
+    for (int a = WQUEEN; a <= WPAWN; a++)
+        for (int b = a + 6; b <= BPAWN; b++)
             open_pair(path, a, b, 0, mode34);
-    for (int a = _WQUEEN; a <= _WPAWN; a++)
-        for (int b = a; b <= _WPAWN; b++)
-            for (int c = b; c <= _WPAWN; c++)
+    for (int a = WQUEEN; a <= WPAWN; a++)
+        for (int b = a; b <= WPAWN; b++)
+            for (int c = b; c <= WPAWN; c++)
                 open_pair(path, a, b, c, mode5);
-    for (int a = _WQUEEN; a <= _WPAWN; a++)
-        for (int b = a; b <= _WPAWN; b++)
-            for (int c = _BQUEEN; c <= _BPAWN; c++)
+    for (int a = WQUEEN; a <= WPAWN; a++)
+        for (int b = a; b <= WPAWN; b++)
+            for (int c = BQUEEN; c <= BPAWN; c++)
                 open_pair(path, a, b, c, mode5);
     if (verbose) {
         printf("\rEgbbs loaded !      \n");
@@ -754,7 +754,7 @@ int egbb_score(int result, int player, int wk, int bk, const int piece[3], const
     int K;
     if (n == 4 && bishop >= 0 && knight >= 0 &&
         piece_color(piece[bishop]) == piece_color(piece[knight])) {
-        const bool white = piece_color(piece[bishop]) == _WHITE;
+        const bool white = piece_color(piece[bishop]) == WHITE;
         int W = white ? wk : bk, L = white ? bk : wk;
         const int b = square[bishop];
         if ((file64(b) + rank64(b)) % 2 == 0) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 namespace egbb_prober {
 
@@ -28,7 +28,7 @@ const DIRS piece_dirs[6] = {
 };
 const int pawn_dir[2] = {16, -16};
 // Promotion pieces in generation order (queen first), white codes; black adds 6.
-const int promotions[4] = {_WQUEEN, _WKNIGHT, _WROOK, _WBISHOP};
+const int promotions[4] = {WQUEEN, WKNIGHT, WROOK, WBISHOP};
 
 inline bool on_board(int sq) {
     return !(sq & 0x88);
@@ -67,11 +67,11 @@ void init_sqatt() {
 
 SEARCHER::SEARCHER() {
     for (int &b : temp_board)
-        b = _OFFBOARD;
+        b = OFFBOARD;
     for (int sq = 0; sq < 128; sq++) {
         list[sq] = nullptr;
         if (on_board(sq)) {
-            board[sq] = _EMPTY;
+            board[sq] = NO_PIECE;
             nodes[sq].sq = sq;
             list[sq] = &nodes[sq];
         }
@@ -106,12 +106,12 @@ void SEARCHER::move_node(int from, int to) {
 void SEARCHER::set_pos(int side, int wk, int bk, int p1, int s1, int p2, int s2, int p3, int s3) {
     for (int sq = 0; sq < 128; sq++)
         if (on_board(sq)) {
-            board[sq] = _EMPTY;
+            board[sq] = NO_PIECE;
             nodes[sq].sq = sq;
             list[sq] = &nodes[sq];
         }
-    board[wk] = _WKING;
-    board[bk] = _BKING;
+    board[wk] = WKING;
+    board[bk] = BKING;
     if (p1) board[s1] = p1;
     if (p2) board[s2] = p2;
     if (p3) board[s3] = p3;
@@ -123,7 +123,7 @@ void SEARCHER::set_pos(int side, int wk, int bk, int p1, int s1, int p2, int s2,
     for (PLIST &h : plist)
         h.prev = h.next = nullptr;
     for (int sq = 0; sq < 128; sq++)
-        if (on_board(sq) && board[sq] != _EMPTY) link(list[sq], board[sq]);
+        if (on_board(sq) && board[sq] != NO_PIECE) link(list[sq], board[sq]);
 }
 
 // ---- move generation ----------------------------------------------------------------------
@@ -140,7 +140,7 @@ void SEARCHER::gen_piece_moves(int from, int pc, bool captures) {
     for (int i = 0; i < d.n; i++) {
         for (int to = from + d.step[i];; to += d.step[i]) {
             const int t = board[to];
-            if (t == _EMPTY) {
+            if (t == NO_PIECE) {
                 if (!captures) add_move(from, to, pc, 0, 0, 0);
             } else {
                 if (captures && piece_color(t) == opponent && piece_type(t) != KING)
@@ -153,7 +153,7 @@ void SEARCHER::gen_piece_moves(int from, int pc, bool captures) {
 }
 
 void SEARCHER::gen_pawn_caps(int from, int pc) {
-    const int dir = pawn_dir[player], last = player == _WHITE ? 7 : 0, add = 6 * player;
+    const int dir = pawn_dir[player], last = player == WHITE ? 7 : 0, add = 6 * player;
     for (int to : {from + dir - 1, from + dir + 1}) {
         const int t = board[to];
         if (piece_color(t) != opponent || piece_type(t) == KING) continue;
@@ -164,21 +164,22 @@ void SEARCHER::gen_pawn_caps(int from, int pc) {
             add_move(from, to, pc, t, 0, 0);
     }
     const int to = from + dir;
-    if (rank88(to) == last && board[to] == _EMPTY) add_move(from, to, pc, 0, _WQUEEN + add, 0);
+    if (rank88(to) == last && board[to] == NO_PIECE) add_move(from, to, pc, 0, WQUEEN + add, 0);
 }
 
 void SEARCHER::gen_pawn_quiet(int from, int pc) {
-    const int dir = pawn_dir[player], last = player == _WHITE ? 7 : 0, add = 6 * player;
+    const int dir = pawn_dir[player], last = player == WHITE ? 7 : 0, add = 6 * player;
     const int to = from + dir;
-    if (board[to] != _EMPTY) return;
+    if (board[to] != NO_PIECE) return;
     if (rank88(to) == last) {
         for (int k = 1; k < 4; k++)
             add_move(from, to, pc, 0, promotions[k] + add, 0);
         return;
     }
     add_move(from, to, pc, 0, 0, 0);
-    const int second = player == _WHITE ? 1 : 6;
-    if (rank88(from) == second && board[to + dir] == _EMPTY) add_move(from, to + dir, pc, 0, 0, 0);
+    const int second = player == WHITE ? 1 : 6;
+    if (rank88(from) == second && board[to + dir] == NO_PIECE)
+        add_move(from, to + dir, pc, 0, 0, 0);
 }
 
 void SEARCHER::gen_caps() {
@@ -213,9 +214,9 @@ void SEARCHER::do_move(uint32_t move) {
     if (cap) {
         const int sq = (move & EP_FLAG) ? to - pawn_dir[player] : to;
         unlink(list[sq]);
-        board[sq] = _EMPTY;
+        board[sq] = NO_PIECE;
     }
-    board[from] = _EMPTY;
+    board[from] = NO_PIECE;
     if (prom) {
         unlink(list[from]);
         move_node(from, to);
@@ -245,7 +246,7 @@ void SEARCHER::undo_move(uint32_t move) {
     move_node(to, from);
     if (prom) link(list[from], pc);
     board[from] = pc;
-    board[to] = _EMPTY;
+    board[to] = NO_PIECE;
     if (cap) {
         const int sq = (move & EP_FLAG) ? to - pawn_dir[player] : to;
         board[sq] = cap;
@@ -259,15 +260,15 @@ int SEARCHER::blocked(int from, int to) const {
     const int step = temp_sqatt[to - from + 128].step;
     if (!step) return 1;
     for (int sq = from + step; sq != to; sq += step)
-        if (board[sq] != _EMPTY) return 1;
+        if (board[sq] != NO_PIECE) return 1;
     return 0;
 }
 
 int SEARCHER::attacks(int col, int sq) const {
     const int base = 6 * col;
-    if (col == _WHITE) {
-        if (board[sq - 15] == _WPAWN || board[sq - 17] == _WPAWN) return 1;
-    } else if (board[sq + 15] == _BPAWN || board[sq + 17] == _BPAWN) {
+    if (col == WHITE) {
+        if (board[sq - 15] == WPAWN || board[sq - 17] == WPAWN) return 1;
+    } else if (board[sq + 15] == BPAWN || board[sq + 17] == BPAWN) {
         return 1;
     }
     for (const PLIST *n = plist[base + KNIGHT].next; n; n = n->next)
@@ -303,7 +304,7 @@ int SEARCHER::search(int alpha, int beta, int wk, int bk, const int piece[3], co
     gen_caps();
     gen_noncaps();
     const int mover = player;
-    const int own_king = mover == _WHITE ? _WKING : _BKING;
+    const int own_king = mover == WHITE ? WKING : BKING;
     int legal = 0;
     bool unknown = false;
     for (int i = 0; i < st->count; i++) {

@@ -3,12 +3,18 @@
 #pragma once
 #include <cstdint>
 
-inline uint64_t square_bit(int sq) { return (uint64_t)1 << sq; }
+inline uint64_t square_bit(int sq) {
+    return (uint64_t)1 << sq;
+}
 
 // The lowest and the highest square of a non-empty set.
 #if defined(__GNUC__)
-inline int lsb(uint64_t b) { return __builtin_ctzll(b); }
-inline int msb(uint64_t b) { return 63 - __builtin_clzll(b); }
+inline int lsb(uint64_t b) {
+    return __builtin_ctzll(b);
+}
+inline int msb(uint64_t b) {
+    return 63 - __builtin_clzll(b);
+}
 #else
 inline int lsb(uint64_t b) {
     // The isolated lowest bit times a de Bruijn sequence leaves a distinct top six bits per bit.

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "bits.h"
-#include "console.h"
 #include "data.h"
 #include "hash.h"
 #include "keys.h"
@@ -50,14 +49,16 @@ void set_initial_position() {
     hply = 0;
     first_move[0] = 0;
     finish_setup();
+    ComputeHashCode();
 }
 
 void sanitize_setup() {
     for (int sq = 0; sq < 64; sq++)
-        if (piece[sq] == PAWN && (row_of(sq) == 0 || row_of(sq) == 7)) color[sq] = piece[sq] = EMPTY;
+        if (piece[sq] == PAWN && (row_of(sq) == 0 || row_of(sq) == 7))
+            color[sq] = piece[sq] = EMPTY;
     // King square, rook square, right.
     static const int homes[4][3] = {
-        {60, 63, CASTLE_WK}, {60, 56, CASTLE_WQ}, {4, 7, CASTLE_BK}, {4, 0, CASTLE_BQ}};
+        {E1, H1, CASTLE_WK}, {E1, A1, CASTLE_WQ}, {E8, H8, CASTLE_BK}, {E8, A8, CASTLE_BQ}};
     for (const auto &h : homes) {
         int c = h[2] <= CASTLE_WQ ? LIGHT : DARK;
         if (color[h[0]] != c || piece[h[0]] != KING || color[h[1]] != c || piece[h[1]] != ROOK)
@@ -130,7 +131,9 @@ struct StepTables {
 const StepTables steps;
 
 // Lines 0 to 3 run towards lower squares, 4 to 7 towards higher ones.
-inline int nearest(uint64_t on_line, int d) { return d < 4 ? msb(on_line) : lsb(on_line); }
+inline int nearest(uint64_t on_line, int d) {
+    return d < 4 ? msb(on_line) : lsb(on_line);
+}
 
 // Steps from one square to another on the same line.
 inline int distance(int a, int b) {
@@ -138,7 +141,9 @@ inline int distance(int a, int b) {
     return files > rows ? files : rows;
 }
 
-inline int step(int sq, int dir) { return mailbox[mailbox64[sq] + dir]; }
+inline int step(int sq, int dir) {
+    return mailbox[mailbox64[sq] + dir];
+}
 
 // The squares a piece other than a pawn on sq would reach on an empty board.
 inline uint64_t reach(int p, int sq) {
@@ -170,7 +175,9 @@ inline int quiet_score(int from, int to) {
 }
 
 // Most valuable victim first, then least valuable attacker.
-inline int capture_score(int from, int to) { return 1000000 + 10 * piece[to] - piece[from]; }
+inline int capture_score(int from, int to) {
+    return 1000000 + 10 * piece[to] - piece[from];
+}
 
 // The list of the ply being generated, written at `top`; first_move[ply + 1] is set at the end.
 struct MoveList {
@@ -301,11 +308,11 @@ template <bool QUIET> void gen_all() {
     if (QUIET) {
         // Castling is listed on the rights alone; makemove checks the squares.
         if (side == LIGHT) {
-            if (castle & CASTLE_WK) list.push_any(60, 62, FLAG_CASTLE);
-            if (castle & CASTLE_WQ) list.push_any(60, 58, FLAG_CASTLE);
+            if (castle & CASTLE_WK) list.push_any(E1, G1, FLAG_CASTLE);
+            if (castle & CASTLE_WQ) list.push_any(E1, C1, FLAG_CASTLE);
         } else {
-            if (castle & CASTLE_BK) list.push_any(4, 6, FLAG_CASTLE);
-            if (castle & CASTLE_BQ) list.push_any(4, 2, FLAG_CASTLE);
+            if (castle & CASTLE_BK) list.push_any(E8, G8, FLAG_CASTLE);
+            if (castle & CASTLE_BQ) list.push_any(E8, C8, FLAG_CASTLE);
         }
     }
     gen_en_passant(list);
@@ -314,8 +321,12 @@ template <bool QUIET> void gen_all() {
 
 } // namespace
 
-void gen() { gen_all<true>(); }
-void gen_caps() { gen_all<false>(); }
+void gen() {
+    gen_all<true>();
+}
+void gen_caps() {
+    gen_all<false>();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Attack tests
@@ -362,7 +373,9 @@ int attack(int sq, int s) {
     return 0;
 }
 
-int in_check(int s) { return newattack(king_position[s], s ^ 1); }
+int in_check(int s) {
+    return newattack(king_position[s], s ^ 1);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Make and take back
@@ -377,10 +390,10 @@ struct CastleRule {
 
 // By the king's target: squares that must be empty, squares that must not be attacked, rook move.
 const CastleRule castle_rules[4] = {
-    {62, 63, 61, {61, 62, 0}, 2, {61, 62}},
-    {58, 56, 59, {57, 58, 59}, 3, {58, 59}},
-    {6, 7, 5, {5, 6, 0}, 2, {5, 6}},
-    {2, 0, 3, {1, 2, 3}, 3, {2, 3}},
+    {G1, H1, F1, {F1, G1, 0}, 2, {F1, G1}},
+    {C1, A1, D1, {B1, C1, D1}, 3, {C1, D1}},
+    {G8, H8, F8, {F8, G8, 0}, 2, {F8, G8}},
+    {C8, A8, D8, {B8, C8, D8}, 3, {C8, D8}},
 };
 
 const CastleRule *castle_rule(int to) {
@@ -506,7 +519,7 @@ int makemove(int m) {
         takeback();
         return 0;
     }
-    assert(!hashing || position_ok());
+    assert(position_ok());
     return 1;
 }
 
@@ -538,7 +551,7 @@ void takeback() {
         if (r) move_piece(r->rook_to, r->rook_from);
     }
     if (bits & FLAG_EP) put_piece(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
-    assert(!hashing || position_ok());
+    assert(position_ok());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -574,28 +587,26 @@ int repetitions() {
 // ---------------------------------------------------------------------------------------------
 
 bool position_ok() {
-    int kings[2] = {0, 0};
+    // One pass over the squares gathers what the bitboards, counts and king squares should be.
+    uint64_t squares[2][6] = {};
+    int count[2][6] = {}, king_square[2] = {-1, -1};
     for (int sq = 0; sq < 64; sq++) {
         if ((color[sq] == EMPTY) != (piece[sq] == EMPTY)) return false;
-        if (color[sq] != EMPTY && (color[sq] > DARK || piece[sq] > KING)) return false;
-        if (piece[sq] == KING) {
-            kings[color[sq]]++;
-            if (king_position[color[sq]] != sq) return false;
-        }
+        if (color[sq] == EMPTY) continue;
+        if (color[sq] > DARK || piece[sq] > KING) return false;
+        squares[color[sq]][piece[sq]] |= square_bit(sq);
+        count[color[sq]][piece[sq]]++;
+        if (piece[sq] == KING) king_square[color[sq]] = sq;
     }
-    if (kings[LIGHT] != 1 || kings[DARK] != 1 || xside != (side ^ 1)) return false;
+    if (xside != (side ^ 1)) return false;
     for (int c = LIGHT; c <= DARK; c++) {
+        // A set-up may hold no king or several of a colour; a single one is where the moves
+        // took it.
+        if (count[c][KING] == 1 && king_position[c] != king_square[c]) return false;
         uint64_t all = 0;
         for (int p = PAWN; p <= KING; p++) {
-            uint64_t squares = 0;
-            int n = 0;
-            for (int sq = 0; sq < 64; sq++)
-                if (color[sq] == c && piece[sq] == p) {
-                    squares |= square_bit(sq);
-                    n++;
-                }
-            if (piece_bb[c][p] != squares || piece_count[c][p] != n) return false;
-            all |= squares;
+            if (piece_bb[c][p] != squares[c][p] || piece_count[c][p] != count[c][p]) return false;
+            all |= squares[c][p];
         }
         if (color_bb[c] != all) return false;
     }

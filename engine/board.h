@@ -1,8 +1,8 @@
 // The position, the move stacks, generation, make / take back, attack tests and repetitions
 // (all defined in board.cpp).
 #pragma once
-#include <cstdint>
 #include "defs.h"
+#include <cstdint>
 
 // The position.
 extern int color[64];
@@ -23,7 +23,9 @@ extern int null_move;
 extern uint64_t piece_bb[2][6]; // squares of each colour's pieces of each kind
 extern uint64_t color_bb[2];    // squares of each colour
 extern int piece_count[2][6];   // number of each colour's pieces of each kind
-inline uint64_t occupied_bb() { return color_bb[LIGHT] | color_bb[DARK]; }
+inline uint64_t occupied_bb() {
+    return color_bb[LIGHT] | color_bb[DARK];
+}
 
 // The move stacks.
 extern gen_rec gen_dat[GEN_STACK];
@@ -53,7 +55,7 @@ int repetitions();
 // Makes a position set up by hand safe to generate from: pawns on the first or last rank are
 // removed and castling rights whose king or rook is not at home are dropped.
 void sanitize_setup();
-// Puts the initial position on the board with an empty history (no move generation).
+// Puts the initial position on the board with an empty history and its key (no move generation).
 void set_initial_position();
 // Ends a set-up that wrote color[] and piece[] square by square: finds the kings and rebuilds the
 // bitboards and piece counts.

@@ -31,10 +31,17 @@ enum {
     BOOK_EMPTY_MAIN = 4
 };
 
+// The book board, in the cell codes above; BOEK_BEGIN sets it to the initial position and BOEKIN
+// plays a move on it.
 extern signed char _BORD[BOOK_CELLS];
+// The random tables of random1.bin and random2.bin, entry code * 80 + cell.
 extern uint32_t RANDOM1[RANDOM_ENTRIES], RANDOM2[RANDOM_ENTRIES];
+// The keys of the book board: the XOR of RANDOM1 (HK1) and RANDOM2 (HK2) over its occupied cells,
+// kept by BOEKIN, computed afresh by MAKE_HASHKEY.
 extern uint32_t HK1, HK2;
+// The move BOEKIN plays next: its origin (XD) and destination (XE) cells.
 extern int XD, XE;
+// The status of the last load or lookup, one of the codes above.
 extern int Error;
 
 // Loads random1.bin, random2.bin and both books (tournament, main); seeds the runtime generator

@@ -1,4 +1,4 @@
-// Start-up, the configuration file, and the console: its loop, the engine's turn and the commands.
+// The console: its start, its loop, the engine's turn and the commands.
 #include "console.h"
 
 #include <cstdio>
@@ -18,114 +18,12 @@
 #include "openings.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "xboard.h"
 
-// Settings, at their values before vrk.rc is read.
-int mb_hash = 4;
-int kb_hash_pawn = 1024;
-int check_nodes = 10000;
-int nulling_move = 0;
-int emtdf = 0;
-int mtdf_window = 100;
-int futility = 0;
-int razor = 0;
-int delta = 0;
-int lmr = 0;
-int egbb = 0;
-int egbb_cache = 1;
-static char egbb_path_buf[255];
-char *egbb_path = egbb_path_buf;
-int egbb_5men = 0;
-int learning = 0;
-int resign_value = -1000;
-int enable_book = 1;
-int hashing = 1;
-
-int computer_side = EMPTY;
-int pondering = 1;
-unsigned max_time = NO_TIME_LIMIT;
-unsigned max_depth = DEFAULT_MAX_DEPTH;
-int stop_depth = 1;
-unsigned start_time;
-char last_move[8];
-char anti_move[8];
-int anticipedmove;
-int opening_phase = 1;
-int book_ply;
-char opening_history[81];
-int last_values[3];
-int analyzing;
-char EPD[224] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
-
-static const char *truth(int flag) { return flag ? "true" : "false"; }
-
-// ---------------------------------------------------------------------------------------------
-// Start-up
-
-// One scan of the whole file: the keys in this order, white space of any amount between them.
-// Reading stops at the first mismatch; what was read before it is kept.
-bool read_config() {
-    FILE *f = fopen("vrk.rc", "r");
-    if (!f) {
-        printf("Could not load initialization file!\n");
-        return false;
-    }
-    egbb_path_buf[0] = '\0';
-    if (fscanf(f,
-               "HASH=%d\nHPAWN=%d\nCHECKNODES=%d\nNULLMOVE=%d\nMTDF=%d\nABWINDOW=%d\nFUTILITY=%d\n"
-               "RAZOR=%d\nDELTA=%d\nLMR=%d\nEGBB=%d\nEGBBCACHE=%d\nEGBBPATH=%254s\n5MEN=%d\n"
-               "LEARN=%d\nRESIGN_VALUE=%d\nBOOK=%d",
-               &mb_hash, &kb_hash_pawn, &check_nodes, &nulling_move, &emtdf, &mtdf_window,
-               &futility, &razor, &delta, &lmr, &egbb, &egbb_cache, egbb_path_buf, &egbb_5men,
-               &learning, &resign_value, &enable_book) < 0) {
-        // An empty file: nothing read, nothing changed.
-    }
-    fclose(f);
-    return true;
-}
-
-// The game part of a reset, shared by init and new_game.
-static void reset_game() {
-    set_initial_position();
-    book_ply = 0;
-    last_score = 0;
-    memset(last_values, 0, sizeof last_values);
-    memset(opening_history, 0, sizeof opening_history);
-}
-
-void init() {
-    reset_game();
-    analyzing = 0;
-    gen();
-    opening_phase = 1;
-    init_book();
-    read_config();
-    init_hash();
-    if (mb_hash >= 1) {
-        HashInit();
-        ComputeHashCode();
-        HashPawnInit();
-    }
-    null_move = make_move_word(8, 8, 0, FLAG_NULL);
-    if (learning) init_learn();
-}
-
-void new_game() {
-    reset_game();
-    ComputeHashCode(); // the next line of a book being made is played with keys
-    learn_hit = 0;
-    gen();
-    opening_phase = 1;
-    printf("\n New Game \n");
-}
-
-void add_opening_move(const char *coord) {
-    size_t len = strlen(opening_history);
-    if (len + 4 <= 80) {
-        memcpy(opening_history + len, coord, 4);
-        opening_history[len + 4] = '\0';
-    }
-    book_ply++;
+static const char *truth(int flag) {
+    return flag ? "true" : "false";
 }
 
 static void print_banner() {
@@ -179,9 +77,9 @@ static void engine_turn() {
     } else if (!anticipedmove) {
         stop_depth = 1;
     }
-    think_for_move(1);
+    think_for_move(THINK_CONSOLE);
     unsigned t = get_ms();
-    if (!pv[0][0] || hply >= HIST_STACK - 2) { // no move, or the move stack is full
+    if (!pv[0][0] || hply >= MAX_GAME_PLIES) { // no move, or the move stack is full
         print_result();
         computer_side = EMPTY;
         return;
@@ -190,7 +88,8 @@ static void engine_turn() {
     unsigned e = t - start_time;
     std::string san = San(m);
     if (e)
-        printf("Computer's move: %s (%s) [%8.2f n/s]\n", san.c_str(), move_str(m), nodes * 1000.0 / e);
+        printf("Computer's move: %s (%s) [%8.2f n/s]\n", san.c_str(), move_str(m),
+               nodes * 1000.0 / e);
     else
         printf("Computer's move: %s (%s) [%d n]\n", san.c_str(), move_str(m), nodes);
     makemove(m);
@@ -199,8 +98,9 @@ static void engine_turn() {
     print_board();
     print_result();
     snprintf(anti_move, sizeof anti_move, "%s", move_str(pv[0][1]));
-    printf("NODES=%d|HASH_HIT=%d|HASH_PAWN_HIT=%d|NULL_MOVE CUT=%d|KILLER_CUT=%d|LMR CUT=%d|EVAL=%d\n",
-           nodes, hash_hit, hash_pawn_hit, null_stat, killer_cut, lmr_cut, eval());
+    printf(
+        "NODES=%d|HASH_HIT=%d|HASH_PAWN_HIT=%d|NULL_MOVE CUT=%d|KILLER_CUT=%d|LMR CUT=%d|EVAL=%d\n",
+        nodes, hash_hit, hash_pawn_hit, null_stat, killer_cut, lmr_cut, eval());
     if (pondering) stop_depth = do_ponder(anti_move);
 }
 
@@ -228,7 +128,9 @@ bool read_arg(char *buf, size_t cap) {
     return r == WORD_OK;
 }
 
-float ratio(int a, int b) { return b ? (float)a / (float)b : 0.0f; }
+float ratio(int a, int b) {
+    return b ? (float)a / (float)b : 0.0f;
+}
 
 Next cmd_on() {
     strcpy(anti_move, "4444");
@@ -311,13 +213,9 @@ Next cmd_fen() {
     if (!read_arg(placement, sizeof placement)) return Next::Continue;
     for (auto &f : fields)
         if (!read_arg(f, sizeof f)) return Next::Continue;
-    set_fen(placement, fields[0], fields[1]);
     // The previous game's en passant square, counter and history do not belong to this position.
-    ep = -1;
-    fifty = 0;
-    hply = 0;
+    set_position(placement, fields[0], fields[1]);
     computer_side = EMPTY;
-    ply = 0;
     gen();
     print_board();
     print_result();
@@ -436,20 +334,30 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"on", cmd_on},       {"off", cmd_off},
-    {"st", cmd_st},       {"mat", cmd_mat},
+    {"on", cmd_on},
+    {"off", cmd_off},
+    {"st", cmd_st},
+    {"mat", cmd_mat},
     {"create_learn_file", cmd_create_learn_file},
     {"clear_learn_file", cmd_clear_learn_file},
-    {"stat", cmd_stat},   {"ml", cmd_ml},
-    {"fen", cmd_fen},     {"info", cmd_info},
-    {"sd", cmd_sd},       {"test", cmd_test},
+    {"stat", cmd_stat},
+    {"ml", cmd_ml},
+    {"fen", cmd_fen},
+    {"info", cmd_info},
+    {"sd", cmd_sd},
+    {"test", cmd_test},
     {"makebook", cmd_makebook},
-    {"hard", cmd_hard},   {"easy", cmd_easy},
-    {"book", cmd_book},   {"undo", cmd_undo},
-    {"new", cmd_new},     {"d", cmd_d},
-    {"bye", cmd_bye},     {"xboard", cmd_xboard},
+    {"hard", cmd_hard},
+    {"easy", cmd_easy},
+    {"book", cmd_book},
+    {"undo", cmd_undo},
+    {"new", cmd_new},
+    {"d", cmd_d},
+    {"bye", cmd_bye},
+    {"xboard", cmd_xboard},
     {"testsee", cmd_testsee},
-    {"uci", cmd_uci},     {"help", cmd_help},
+    {"uci", cmd_uci},
+    {"help", cmd_help},
 };
 
 void user_move(const char *w) {
@@ -458,7 +366,7 @@ void user_move(const char *w) {
         printf("Error (unknown command): %s\n", w);
         return;
     }
-    if (hply >= HIST_STACK - 2) {
+    if (hply >= MAX_GAME_PLIES) {
         printf("Error (game too long)\n"); // the move stack is full
         return;
     }
@@ -497,9 +405,8 @@ Next user_turn() {
 
 int console_main() {
     print_banner();
-    init();
+    start_engine();
     print_settings();
-    hashing = mb_hash > 0;
     if (egbb) {
         init_egbb();
         fflush(stdout);

@@ -2,6 +2,9 @@
 #include "data.h"
 #include "defs.h"
 
+// The tables keep their board layout.
+// clang-format off
+
 // The board inside a frame of off-board cells (-1), 10 columns by 12 rows.
 const int mailbox[120] = {
      -1,  -1,  -1,  -1,  -1,  -1,  -1,  -1,  -1,  -1,
@@ -88,5 +91,7 @@ const int flip[64] = {
       8,   9,  10,  11,  12,  13,  14,  15,
       0,   1,   2,   3,   4,   5,   6,   7,
 };
+
+// clang-format on
 
 const int piece_value[7] = {100, 320, 325, 500, 975, 0, 0};

@@ -21,27 +21,42 @@ constexpr int CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8;
 constexpr int GEN_STACK = 2240;
 constexpr int MAX_PLY = 64;
 constexpr int HIST_STACK = 400;
+// The longest game; the last records of the move stack are kept for the searches from it.
+constexpr int MAX_GAME_PLIES = HIST_STACK - 2;
 
 // Scores.
 constexpr int INF_SCORE = 10000;
 constexpr int MATE_BOUND = -9936; // below this a score is a mate score
-constexpr int NO_LEARN = 99999;   // "no answer" of the learn file and of the bitbases
+// No score: what the learn file and the bitbases answer when they have none.
+constexpr int NO_SCORE = 99999;
 
 // The "no time limit" budget of a search, in milliseconds.
 constexpr unsigned NO_TIME_LIMIT = 1048576;
 
 // A move word: byte 0 from, byte 1 to (both signed), byte 2 promote, byte 3 flags.
-inline int move_from(int m) { return (int8_t)(m & 0xFF); }
-inline int move_to(int m) { return (int8_t)((m >> 8) & 0xFF); }
-inline int move_promote(int m) { return (int8_t)((m >> 16) & 0xFF); }
-inline int move_bits(int m) { return ((unsigned)m >> 24) & 0xFF; }
-inline int make_move_word(int from, int to, int promote, int bits) {
+inline int move_from(int m) {
+    return (int8_t)(m & 0xFF);
+}
+inline int move_to(int m) {
+    return (int8_t)((m >> 8) & 0xFF);
+}
+inline int move_promote(int m) {
+    return (int8_t)((m >> 16) & 0xFF);
+}
+inline int move_bits(int m) {
+    return ((unsigned)m >> 24) & 0xFF;
+}
+constexpr int make_move_word(int from, int to, int promote, int bits) {
     return (int)(((unsigned)from & 0xFF) | (((unsigned)to & 0xFF) << 8) |
                  (((unsigned)promote & 0xFF) << 16) | (((unsigned)bits & 0xFF) << 24));
 }
+// The null move: from and to 8, no piece moved.
+constexpr int NULL_MOVE_WORD = make_move_word(8, 8, 0, FLAG_NULL);
 // The 16-bit hash move key of a move: (from << 8) | to; 0xFFFF when there is none.
 constexpr int NO_HASH_MOVE = 0xFFFF;
-inline int hash_move_key(int m) { return ((move_from(m) & 0xFF) << 8) | (move_to(m) & 0xFF); }
+inline int hash_move_key(int m) {
+    return ((move_from(m) & 0xFF) << 8) | (move_to(m) & 0xFF);
+}
 
 struct gen_rec {
     int m;

@@ -6,10 +6,14 @@
 #include <cstdio>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "defs.h"
 #include "egbbdll.h"
+#include "settings.h"
+
+// The prober's answer passes through as the engine's.
+static_assert(EGBB_NOT_AVAILABLE == NO_SCORE,
+              "the prober's 'not available' is the engine's no score");
 
 int init_egbb() {
     printf("Path for EGBB: %s\n", egbb_path);
@@ -37,7 +41,7 @@ int eval_egbb() {
     int pc[3] = {0, 0, 0}, sq[3] = {0, 0, 0}, n = 0;
     for (int s = 0; s < 64; s++) {
         if (color[s] == EMPTY || piece[s] == KING) continue;
-        if (n == 3) return NO_LEARN;
+        if (n == 3) return NO_SCORE;
         pc[n] = prober_code[piece[s]] + (color[s] == DARK ? 6 : 0);
         sq[n] = flip[s];
         n++;

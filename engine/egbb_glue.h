@@ -4,7 +4,7 @@
 
 // Prints the bitbase path and loads the tables from egbb_path with the configured cache.
 int init_egbb();
-// The bitbase score of the current position for the side to move, 99999 when it has none.
+// The bitbase score of the current position for the side to move, NO_SCORE when it has none.
 // The caller guarantees at most three pieces besides the kings.
 int eval_egbb();
 // Forwarders to the prober's probe functions (prober squares and piece codes).

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "notation.h"
 #include "search.h"
+#include "session.h"
 
 namespace {
 
@@ -53,14 +53,11 @@ void test(const char *path, int n_sec, int nb_pos) {
         printf("%s\n", line);
         sscanf(line, "%199s %199s %199s", placement, side_word, castle_word);
         printf("\n%d/%d => %s %s\n", i, nb_pos, placement, side_word);
-        set_fen(placement, side_word, castle_word);
-        ep = -1;
-        fifty = 0;
-        hply = 0;
+        set_position(placement, side_word, castle_word);
         print_board();
         stop_depth = 1;
         max_time = (unsigned)n_sec * 1000;
-        think(3);
+        think(THINK_EPD);
         std::string san = San(pv[0][0]);
         const char *found = Time_clean(found_time);
         int rate = nodes / n_sec;

@@ -3,12 +3,12 @@
 #include "eval.h"
 #include "bits.h"
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "egbb_glue.h"
 #include "hash.h"
 #include "keys.h"
 #include "search.h"
+#include "settings.h"
 
 int nb_pieces[2], piece_mat[2], nb_pions[2], pawn_mat[2], knight_mat[2], bishop_mat[2], rook_mat[2];
 int n_pieces, n_pawns, Stage, nullmat;
@@ -269,7 +269,7 @@ bool probe_bitbase(int *score) {
     const int men = n_pieces + n_pawns;
     if (!egbb || men > 5 || ply < 7 || (men == 5 && !egbb_5men)) return false;
     const int v = eval_egbb();
-    if (v == NO_LEARN) return false;
+    if (v == NO_SCORE) return false;
     ++egbb_hit;
     *score = v;
     return true;
@@ -282,10 +282,14 @@ int lone_minor(int c) {
 }
 
 // Index of the imbalance tables: a position set up by hand may hold more than eight pawns.
-inline int imbalance_index(int c) { return nb_pions[c] < 8 ? nb_pions[c] : 8; }
+inline int imbalance_index(int c) {
+    return nb_pions[c] < 8 ? nb_pions[c] : 8;
+}
 
 // A LIGHT piece reads the tables at its square, a DARK one at the mirrored square.
-template <int C> int view(int sq) { return C == LIGHT ? sq : flip[sq]; }
+template <int C> int view(int sq) {
+    return C == LIGHT ? sq : flip[sq];
+}
 
 template <int C> int bishop_trap(int lsq) {
     if (Stage > STAGE_EARLY_MID || (lsq != SQ_C1 && lsq != SQ_F1)) return 0;

@@ -1,8 +1,8 @@
 // The static evaluation (defined in eval.cpp, which owns the globals below; the statistics it
 // raises, max_ply, hash_pawn_hit and egbb_hit, belong to search.cpp).
 #pragma once
-#include <cstdint>
 #include "defs.h"
+#include <cstdint>
 
 // Counters of the last call of eval(), indexed by colour.
 extern int nb_pieces[2];

@@ -1,6 +1,6 @@
-// Time allocation for one move and the guard that keeps it within the clock, pondering on the
-// opponent's time, the resignation rule and the report of a finished game, shared by the console
-// and protocol loops.
+// The game the console and protocol loops play: its start and new games, time allocation for one
+// move and the guard that keeps it within the clock, pondering on the opponent's time, the
+// resignation rule and the report of a finished game.
 #include "game.h"
 
 #include <algorithm>
@@ -9,11 +9,90 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
+#include "book.h"
+#include "data.h"
+#include "hash.h"
+#include "keys.h"
+#include "learn.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
 int tply;
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and new games
+
+// The game part of a reset, shared by init and new_game.
+static void reset_game() {
+    set_initial_position();
+    book_ply = 0;
+    last_score = 0;
+    memset(last_values, 0, sizeof last_values);
+    memset(opening_history, 0, sizeof opening_history);
+}
+
+void init() {
+    reset_game();
+    analyzing = 0;
+    gen();
+    opening_phase = 1;
+    init_book();
+    read_config();
+    init_hash();
+    if (mb_hash >= 1) {
+        // The settings show the sizes the tables are made with.
+        mb_hash = hash_table_mb(mb_hash);
+        kb_hash_pawn = pawn_table_kb(kb_hash_pawn);
+        HashInit(mb_hash);
+        HashPawnInit(kb_hash_pawn);
+    }
+    null_move = NULL_MOVE_WORD;
+    if (learning) init_learn();
+}
+
+void start_engine() {
+    init();
+    hashing = mb_hash > 0;
+}
+
+void fresh_engine(int mb, int pawn_kb) {
+    set_initial_position();
+    init_hash();
+    hashing = 1;
+    learning = 0;
+    egbb = 0;
+    HashInit(mb);
+    HashPawnInit(pawn_kb);
+    null_move = NULL_MOVE_WORD;
+    memset(history, 0, sizeof history);
+    memset(bf_history, 0, sizeof bf_history);
+    memset(pv, 0, sizeof pv);
+    memset(killer, 0, sizeof killer);
+    cnt_nm = 0;
+    gen();
+}
+
+void new_game() {
+    reset_game();
+    learn_hit = 0;
+    gen();
+    opening_phase = 1;
+    printf("\n New Game \n");
+}
+
+void add_opening_move(const char *coord) {
+    size_t len = strlen(opening_history);
+    if (len + 4 <= 80) {
+        memcpy(opening_history + len, coord, 4);
+        opening_history[len + 4] = '\0';
+    }
+    book_ply++;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Time
 
 namespace {
 
@@ -50,7 +129,9 @@ struct ClockReading {
     uint32_t at = 0;
 } reading;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A run of decimal digits at p, not above max; p is moved past it. False when there is none or
 // it is larger.
@@ -68,7 +149,8 @@ bool read_whole(const char *&p, long max, long *out) {
 // Skips the blanks between two numbers; false when there are none.
 bool skip_separator(const char *&p) {
     const char *start = p;
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     return p != start;
 }
 
@@ -82,10 +164,6 @@ int time_divisor(double own, double opp) {
     if (behind > 0.1 * opp) return 40;
     if (behind > 0.05 * opp) return 35;
     return 30;
-}
-
-int square_of(const char *s) {
-    return (s[0] - 'a') + (8 - (s[1] - '0')) * 8;
 }
 
 // The promotion a ponder text names, as an offset into the generator's four promotions
@@ -135,7 +213,7 @@ void fallback_search(int mode) {
 } // namespace
 
 int find_ponder_move(const char *text) {
-    int from = square_of(text), to = square_of(text + 2);
+    int from = square_at(text), to = square_at(text + 2);
     for (int k = 0; k < first_move[1]; k++) {
         int m = gen_dat[k].m;
         if (move_from(m) != from || move_to(m) != to) continue;
@@ -156,7 +234,8 @@ bool read_level(const char *line, Level *level) {
     if (!skip_separator(p) || !read_whole(p, LEVEL_MAX_INCREMENT, &whole)) return false;
     double inc = (double)whole, unit = 1.0;
     if (*p == '.')
-        for (++p; is_digit(*p); ++p) inc += (*p - '0') * (unit /= 10.0);
+        for (++p; is_digit(*p); ++p)
+            inc += (*p - '0') * (unit /= 10.0);
     if (!at_end_of_word(p) || inc > LEVEL_MAX_INCREMENT) return false;
     level->mps = (int)mps;
     level->base = minutes * 60.0 + seconds;
@@ -191,7 +270,9 @@ void clock_reading(double own_seconds, int moves_to_go, double inc) {
     reading = {true, own_seconds, moves_to_go, inc, get_ms()};
 }
 
-void clock_forget() { reading.known = false; }
+void clock_forget() {
+    reading.known = false;
+}
 
 double clock_cap(double left, int moves_to_go, double inc) {
     int moves = moves_to_go > 0 ? moves_to_go : SUDDEN_DEATH_HORIZON;
@@ -221,7 +302,7 @@ int do_ponder(const char *text) {
     max_time = NO_TIME_LIMIT;
     stop_depth = 1;
     stop_on_input_end = 1;
-    think(0);
+    think(THINK_SILENT);
     stop_on_input_end = 0;
     takeback();
     ply = 0;

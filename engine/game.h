@@ -1,6 +1,24 @@
-// Time allocation and the clock guard, the level reader, pondering, the resignation rule and
-// the game-state report (game.cpp).
+// The game both loops play (game.cpp): its start and new games, the book line so far, time
+// allocation and the clock guard, the level reader, pondering, the resignation rule and the
+// game-state report.
 #pragma once
+
+// Resets the game (initial position, book state, scores, analysis off), loads the books, reads
+// vrk.rc, fills the key tables, (re)allocates the hash tables when HASH is at least 1 and opens
+// the learn file when LEARN is set. Leaves the driver state of the loops as it was.
+void init();
+// The start of either loop: init(), then hashing as the settings ask.
+void start_engine();
+// The state start-up leaves, for the tools and the tests, without any file: the initial position
+// with its moves generated, the key tables, hash tables of `mb` MB and `pawn_kb` KB freshly
+// allocated (their sizes printed), hashing on, learning and bitbases off, the null move, and the
+// search's history, killers and principal variation cleared.
+void fresh_engine(int mb, int pawn_kb);
+// Resets the game only (no settings, tables or books) and prints "\n New Game ".
+void new_game();
+// Appends the first four characters of a coordinate move to opening_history while it stays
+// within 80 characters, and counts the ply.
+void add_opening_move(const char *coord);
 
 extern int tply;
 

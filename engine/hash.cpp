@@ -9,16 +9,11 @@
 #include <sys/mman.h>
 #endif
 
-#include "console.h"
-
 HashEntry *HashTable = nullptr;
 HashPawnEntry *HashPawnTable = nullptr;
 uint32_t NUM_HASH_ENTRIES = 0;
 uint32_t NUM_HASH_PAWN_ENTRIES = 0;
 uint64_t hash_mask = 0, hash_pawn_mask = 0;
-
-constexpr int MAX_HASH_MB = 2047;
-constexpr int DEFAULT_PAWN_KB = 256;
 
 namespace {
 
@@ -41,7 +36,8 @@ void *table_memory(size_t bytes) {
 // Allocates n zeroed entries, halving n while the system refuses; the table must exist.
 template <typename T> T *allocate(uint32_t &n) {
     T *t = nullptr;
-    while (n > 1 && !(t = static_cast<T *>(table_memory((size_t)n * sizeof(T))))) n /= 2;
+    while (n > 1 && !(t = static_cast<T *>(table_memory((size_t)n * sizeof(T)))))
+        n /= 2;
     if (!t) {
         n = 1;
         t = static_cast<T *>(table_memory(sizeof(T)));
@@ -56,7 +52,9 @@ template <typename T> T *allocate(uint32_t &n) {
     return t;
 }
 
-uint64_t mask_of(uint32_t n) { return (n & (n - 1)) == 0 ? n - 1 : 0; }
+uint64_t mask_of(uint32_t n) {
+    return (n & (n - 1)) == 0 ? n - 1 : 0;
+}
 
 // A slot's status is read through its stamp. Stamp 0 means empty and stamp 1 aged for good (a
 // fresh table is all zeros); each later stamp marks the entries made current during one stretch
@@ -99,25 +97,33 @@ Stamps hash_stamps, pawn_stamps;
 
 } // namespace
 
-void HashInit() {
-    if (mb_hash > MAX_HASH_MB) mb_hash = MAX_HASH_MB;
+int hash_table_mb(int mb) {
+    return mb > MAX_HASH_MB ? MAX_HASH_MB : mb;
+}
+
+int pawn_table_kb(int kb) {
+    if (kb < 1) return DEFAULT_PAWN_KB;
+    return kb > MAX_HASH_MB * 1024 ? MAX_HASH_MB * 1024 : kb;
+}
+
+void HashInit(int mb) {
+    mb = hash_table_mb(mb);
     free(HashTable);
-    NUM_HASH_ENTRIES = (uint32_t)mb_hash * 65536u;
+    NUM_HASH_ENTRIES = (uint32_t)mb * 65536u;
     HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
     hash_mask = mask_of(NUM_HASH_ENTRIES);
     hash_stamps.start();
-    printf("%d ko for HASH (%d entries)\n", mb_hash * 1024, (int)NUM_HASH_ENTRIES);
+    printf("%d ko for HASH (%d entries)\n", mb * 1024, (int)NUM_HASH_ENTRIES);
 }
 
-void HashPawnInit() {
-    if (kb_hash_pawn < 1) kb_hash_pawn = DEFAULT_PAWN_KB;
-    if (kb_hash_pawn > MAX_HASH_MB * 1024) kb_hash_pawn = MAX_HASH_MB * 1024;
+void HashPawnInit(int kb) {
+    kb = pawn_table_kb(kb);
     free(HashPawnTable);
-    NUM_HASH_PAWN_ENTRIES = (uint32_t)kb_hash_pawn * 64u;
+    NUM_HASH_PAWN_ENTRIES = (uint32_t)kb * 64u;
     HashPawnTable = allocate<HashPawnEntry>(NUM_HASH_PAWN_ENTRIES);
     hash_pawn_mask = mask_of(NUM_HASH_PAWN_ENTRIES);
     pawn_stamps.start();
-    printf("%d ko for PAWN HASH (%d entries)\n", kb_hash_pawn, (int)NUM_HASH_PAWN_ENTRIES);
+    printf("%d ko for PAWN HASH (%d entries)\n", kb, (int)NUM_HASH_PAWN_ENTRIES);
 }
 
 HashEntry *HashFind(uint64_t key) {
@@ -158,11 +164,27 @@ int HashPawnInsert(uint64_t key, int score) {
     return 1;
 }
 
-void HashReset() { hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_EMPTY); }
-void HashPawnReset() { pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_EMPTY); }
-void HashClear() { hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_AGED); }
-void HashPawnClear() { pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_AGED); }
-float HashUsed() { return hash_stamps.used(HashTable, NUM_HASH_ENTRIES); }
-float HashPawnUsed() { return pawn_stamps.used(HashPawnTable, NUM_HASH_PAWN_ENTRIES); }
-int HashStatus(const HashEntry &e) { return hash_stamps.status[e.stamp]; }
-int HashPawnStatus(const HashPawnEntry &e) { return pawn_stamps.status[e.stamp]; }
+void HashReset() {
+    hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_EMPTY);
+}
+void HashPawnReset() {
+    pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_EMPTY);
+}
+void HashClear() {
+    hash_stamps.retire(HashTable, NUM_HASH_ENTRIES, SLOT_AGED);
+}
+void HashPawnClear() {
+    pawn_stamps.retire(HashPawnTable, NUM_HASH_PAWN_ENTRIES, SLOT_AGED);
+}
+float HashUsed() {
+    return hash_stamps.used(HashTable, NUM_HASH_ENTRIES);
+}
+float HashPawnUsed() {
+    return pawn_stamps.used(HashPawnTable, NUM_HASH_PAWN_ENTRIES);
+}
+int HashStatus(const HashEntry &e) {
+    return hash_stamps.status[e.stamp];
+}
+int HashPawnStatus(const HashPawnEntry &e) {
+    return pawn_stamps.status[e.stamp];
+}

@@ -45,16 +45,35 @@ inline void HashPawnPrefetch(uint64_t key) {
     prefetch(&HashPawnTable[hash_slot(key, hash_pawn_mask, NUM_HASH_PAWN_ENTRIES)]);
 }
 
-void HashInit();
-void HashPawnInit();
+// The table sizes made for the sizes asked for: the transposition table has at most MAX_HASH_MB
+// megabytes; a pawn table below 1 KB gets DEFAULT_PAWN_KB, and at most MAX_HASH_MB megabytes.
+constexpr int MAX_HASH_MB = 2047;
+constexpr int DEFAULT_PAWN_KB = 256;
+int hash_table_mb(int mb);
+int pawn_table_kb(int kb);
+
+// (Re)allocate a table of the size hash_table_mb(mb) / pawn_table_kb(kb), free the previous one,
+// mark every slot empty, and print "%d ko for HASH (%d entries)" with the size in KB (or
+// "%d ko for PAWN HASH (%d entries)") and the entry count.
+void HashInit(int mb);
+void HashPawnInit(int kb);
+// The entry of this key, made current, or nullptr when its slot is empty or holds another key
+// (an aged entry of the same key is found).
 HashEntry *HashFind(uint64_t key);
+// Stores into the key's slot unless it holds another position's current entry of a greater depth;
+// 1 when stored.
 int HashInsert(uint64_t key, int score, int move, int depth, int type);
 HashPawnEntry *HashPawnFind(uint64_t key);
+// Stores unless the slot holds another pawn structure's current entry; 1 when stored.
 int HashPawnInsert(uint64_t key, int score);
+// Reset (before a fresh search): every current entry becomes empty, so it is never found again;
+// aged entries stay. Clear (before a search that continues one): every current entry becomes
+// aged, still found but replaced by any insert. Neither frees nor reallocates the table.
 void HashReset();
 void HashPawnReset();
 void HashClear();
 void HashPawnClear();
+// The share of slots that are not empty, 0 to 1.
 float HashUsed();
 float HashPawnUsed();
 // SLOT_EMPTY, SLOT_AGED or SLOT_CURRENT.

@@ -21,7 +21,8 @@ void ComputeHashCode() {
 uint32_t hash_rand() {
     uint32_t r = 0;
     for (int i = 0; i < 32; i += 8)
-        for (int j = 0; j < 8; j++) r ^= (uint32_t)rt_rand() << (i + j);
+        for (int j = 0; j < 8; j++)
+            r ^= (uint32_t)rt_rand() << (i + j);
     return r;
 }
 
@@ -29,10 +30,12 @@ void init_hash() {
     rt_srand(0);
     for (auto &by_piece : hash_piece)
         for (auto &by_square : by_piece)
-            for (auto &v : by_square) v = hash_rand();
+            for (auto &v : by_square)
+                v = hash_rand();
     hash_side = hash_rand();
     hash_nullmove = hash_rand();
-    for (auto &v : hash_ep) v = hash_rand();
+    for (auto &v : hash_ep)
+        v = hash_rand();
 }
 
 void set_hash() {

@@ -2,6 +2,7 @@
 // clear (generated once with splitmix64 from a fixed seed).
 #include "keys.h"
 
+// clang-format off
 const uint64_t hash_code[1024] = {
     0x6A2A4528FA825A0AULL, 0x2A358709D7DF88BDULL, 0x419B9757F89E1B71ULL,
     0x744BB4D4150EF831ULL, 0x71F72ACAD9F82FF8ULL, 0x0398ABD8F62688E1ULL,
@@ -346,3 +347,4 @@ const uint64_t hash_code[1024] = {
     0x246989F4674520F1ULL, 0x604C1B64EA7ABEBBULL, 0x2A58F513C948F418ULL,
     0x119424A427D97FE1ULL,
 };
+// clang-format on

@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "board.h"
-#include "console.h"
 #include "defs.h"
 #include "platform.h"
 #include "search.h"
+#include "settings.h"
 
 FILE *learn_file;
 int learn_size;
@@ -127,9 +127,9 @@ void clear_learn_file() {
 
 int rlearn(int depth, int move) {
     LearnRecord r;
-    if (!usable() || !read_record(&r)) return NO_LEARN;
-    if (r.key == 0 || r.key != hash || r.depth <= depth) return NO_LEARN;
-    if (r.from != (move_from(move) & 0xFF) || r.to != (move_to(move) & 0xFF)) return NO_LEARN;
+    if (!usable() || !read_record(&r)) return NO_SCORE;
+    if (r.key == 0 || r.key != hash || r.depth <= depth) return NO_SCORE;
+    if (r.from != (move_from(move) & 0xFF) || r.to != (move_to(move) & 0xFF)) return NO_SCORE;
     return r.score;
 }
 

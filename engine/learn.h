@@ -10,5 +10,8 @@ void init_learn();
 void close_learn();
 void create_learn_file(int n);
 void clear_learn_file();
+// The stored score of the root (`hash`) for `move` when the record was searched deeper than
+// `depth`; NO_SCORE when the file is not in use, the record cannot be read or holds another
+// position, another move or a search that was not deeper.
 int rlearn(int depth, int move);
 void wlearn(int depth, int score, int move);

@@ -1,3 +1,5 @@
 #include "console.h"
 
-int main() { return console_main(); }
+int main() {
+    return console_main();
+}

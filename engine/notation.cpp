@@ -6,13 +6,14 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "hash.h"
 #include "keys.h"
+#include "settings.h"
 
 void set_fen(const char *placement, const char *side_field, const char *castle_field) {
-    for (int sq = 0; sq < 64; sq++) color[sq] = piece[sq] = EMPTY;
+    for (int sq = 0; sq < 64; sq++)
+        color[sq] = piece[sq] = EMPTY;
     side = side_field[0] == 'w' ? LIGHT : DARK;
     xside = side ^ 1;
     // Squares are filled in order from a8; rank separators and unknown characters are skipped.
@@ -41,10 +42,18 @@ void set_fen(const char *placement, const char *side_field, const char *castle_f
     }
     sanitize_setup();
     finish_setup();
-    if (hashing) {
-        HashReset();
-        ComputeHashCode();
-    }
+    if (hashing) HashReset();
+    ComputeHashCode();
+}
+
+void set_position(const char *placement, const char *side_field, const char *castle_field,
+                  const char *ep_field, int fifty_count) {
+    set_fen(placement, side_field, castle_field);
+    ep = names_square(ep_field) ? square_at(ep_field) : -1;
+    fifty = fifty_count;
+    hply = 0;
+    ply = 0;
+    first_move[0] = 0;
 }
 
 void get_current_fen(char *buf) {
@@ -77,9 +86,15 @@ void get_current_fen(char *buf) {
 }
 
 namespace {
-inline char file_char(int sq) { return (char)('a' + file_of(sq)); }
-inline int rank_digit(int sq) { return 8 - row_of(sq); }
-inline char rank_char(int sq) { return (char)('0' + rank_digit(sq)); }
+inline char file_char(int sq) {
+    return (char)('a' + file_of(sq));
+}
+inline int rank_digit(int sq) {
+    return 8 - row_of(sq);
+}
+inline char rank_char(int sq) {
+    return (char)('0' + rank_digit(sq));
+}
 } // namespace
 
 const char *move_str(int m) {
@@ -128,18 +143,25 @@ int parse_move(const char *s) {
     if (s[0] < 'a' || s[0] > 'h' || s[1] < '0' || s[1] > '9' || s[2] < 'a' || s[2] > 'h' ||
         s[3] < '0' || s[3] > '9')
         return -2;
-    int from = (s[0] - 'a') + ('8' - s[1]) * 8;
-    int to = (s[2] - 'a') + ('8' - s[3]) * 8;
+    int from = square_at(s);
+    int to = square_at(s + 2);
     for (int i = 0; i < first_move[1]; i++) {
         int m = gen_dat[i].m;
         if (move_from(m) != from || move_to(m) != to) continue;
         if (!(move_bits(m) & FLAG_PROMOTE)) return i;
         // The four promotions stand knight, bishop, rook, queen.
         switch (s[4]) {
-        case 'n': case 'N': return i;
-        case 'b': case 'B': return i + 1;
-        case 'r': case 'R': return i + 2;
-        default: return i + 3;
+        case 'n':
+        case 'N':
+            return i;
+        case 'b':
+        case 'B':
+            return i + 1;
+        case 'r':
+        case 'R':
+            return i + 2;
+        default:
+            return i + 3;
         }
     }
     return -1;
@@ -158,5 +180,6 @@ void print_board() {
 }
 
 void print_move_list() {
-    for (int k = first_move[0]; k < first_move[1]; k++) printf("%s|", move_str(gen_dat[k].m));
+    for (int k = first_move[0]; k < first_move[1]; k++)
+        printf("%s|", move_str(gen_dat[k].m));
 }

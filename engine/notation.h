@@ -3,6 +3,11 @@
 #include <string>
 
 void set_fen(const char *placement, const char *side_field, const char *castle_field);
+// The one set-up of a position from FEN fields: set_fen, then the en passant square of ep_field
+// (none unless it names a square), the fifty-move counter, and an empty history (hply and ply 0).
+// The moves are not generated.
+void set_position(const char *placement, const char *side_field, const char *castle_field,
+                  const char *ep_field = "-", int fifty_count = 0);
 void get_current_fen(char *buf); // buf holds at least 200 bytes
 const char *move_str(int m);     // static buffer, overwritten by each call
 std::string San(int m);          // writes the coordinate form to stdout too

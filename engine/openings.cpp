@@ -9,9 +9,10 @@
 
 #include "board.h"
 #include "book.h"
-#include "console.h"
+#include "game.h"
 #include "notation.h"
 #include "platform.h"
+#include "session.h"
 
 namespace {
 
@@ -184,7 +185,7 @@ void end_variation(FILE *out, int *variations) {
 // Looks one token up in the current position and plays it; false when the variation is cut.
 bool play_token(const char *token, FILE *out) {
     printf("%s => ", token);
-    if (hply >= HIST_STACK - 2) return false; // the game's move stack is full: cut the line
+    if (hply >= MAX_GAME_PLIES) return false; // the game's move stack is full: cut the line
     ply = 0;
     gen();
     int i = cherche_move(token);

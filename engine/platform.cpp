@@ -44,11 +44,13 @@ namespace {
 char in_buf[1 << 16];
 size_t in_head = 0, in_tail = 0;
 bool in_eof = false;
-char last_taken = '\n'; // the last byte the readers took in; '\n' when it ended a line
+char last_taken = '\n';         // the last byte the readers took in; '\n' when it ended a line
 const char *text_src = nullptr; // tests read from a text instead of the descriptor
 bool on_pipe = true;            // not a console: '.' is ignorable there
 
-size_t in_avail() { return in_tail - in_head; }
+size_t in_avail() {
+    return in_tail - in_head;
+}
 
 void compact() {
     if (in_head == 0) return;
@@ -57,15 +59,21 @@ void compact() {
     in_head = 0;
 }
 
-bool is_blank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_blank(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Line ends and NULs never count as input; on a pipe neither does '.', the status request an
 // interface sends while the engine thinks.
-bool ignorable(char c) { return c == '\r' || c == '\n' || c == '\0' || (on_pipe && c == '.'); }
+bool ignorable(char c) {
+    return c == '\r' || c == '\n' || c == '\0' || (on_pipe && c == '.');
+}
 
 // Ignorable bytes that arrive are taken out (and lost) only at the start of a line: after a
 // line the readers have begun they belong to that line.
-bool at_line_start() { return in_avail() == 0 ? last_taken == '\n' : in_buf[in_tail - 1] == '\n'; }
+bool at_line_start() {
+    return in_avail() == 0 ? last_taken == '\n' : in_buf[in_tail - 1] == '\n';
+}
 
 #ifdef _WIN32
 
@@ -111,7 +119,9 @@ long read_stdin(char *dst, size_t room) {
     return (long)drop_cr_before_lf(dst, n);
 }
 
-size_t take_arrived(char *, size_t) { return 0; } // what arrives waits in the pipe itself
+size_t take_arrived(char *, size_t) {
+    return 0;
+} // what arrives waits in the pipe itself
 
 #else
 
@@ -183,10 +193,13 @@ bool ensure(size_t n) {
     return true;
 }
 
-int peek_at(size_t i) { return ensure(i + 1) ? (unsigned char)in_buf[in_head + i] : -1; }
+int peek_at(size_t i) {
+    return ensure(i + 1) ? (unsigned char)in_buf[in_head + i] : -1;
+}
 
 void skip_blanks() {
-    while (is_blank(peek_at(0))) in_head++;
+    while (is_blank(peek_at(0)))
+        in_head++;
 }
 
 #ifdef _WIN32
@@ -257,7 +270,8 @@ int poll_arrived() {
         }
     }
     size_t i = 0;
-    while (i < arrived_len && ignorable(arrived[i])) i++;
+    while (i < arrived_len && ignorable(arrived[i]))
+        i++;
     if (i > 0 && at_line_start()) {
         memmove(arrived, arrived + i, arrived_len - i);
         arrived_len -= i;
@@ -305,7 +319,9 @@ bool input_ended() {
     return in_eof && !buffer_holds_input();
 }
 
-bool input_cannot_arrive() { return input_from_file() || input_ended() || buffer_holds_input(); }
+bool input_cannot_arrive() {
+    return input_from_file() || input_ended() || buffer_holds_input();
+}
 
 int bioskey() {
     if (input_from_file()) return 0;
@@ -379,7 +395,9 @@ bool close_written(FILE *f) {
 
 static uint32_t rt_state = 1;
 
-void rt_srand(unsigned seed) { rt_state = seed; }
+void rt_srand(unsigned seed) {
+    rt_state = seed;
+}
 
 int rt_rand() {
     rt_state = rt_state * 214013u + 2531011u;

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "epd.h"
 #include "eval.h"
@@ -16,6 +15,8 @@
 #include "learn.h"
 #include "notation.h"
 #include "platform.h"
+#include "session.h"
+#include "settings.h"
 
 int stop_search;
 jmp_buf env;
@@ -39,14 +40,27 @@ constexpr int KILLER_MARK = 150000;
 // Depth units: the drivers and the root count plies, the searches below quarter plies.
 constexpr int ONE_PLY = 4;
 
-// Null move: base reduction (the ply itself plus two), extra steps by material and depth.
+// Null move: base reduction (the ply itself plus two), a ply less with this much material, and a
+// ply less again above each of the depths.
 constexpr int NULL_BASE_R = 12;
 constexpr int NULL_MATERIAL = 2001;
+constexpr int NULL_DEEPER_1 = 35, NULL_DEEPER_2 = 59, NULL_DEEPER_3 = 83;
+
+// Extensions, in quarter plies. Known before generation: a mate threat found by the null move,
+// castling, a recapture of equal value on a PV node, a pawn reaching the sixth rank within the
+// first iteration's plies, a promotion, a check (more after a pawn captured at ply 1, and for
+// each of the two earlier checks of the same side). Read from the list: a single move, and in
+// check a single or a second legal evasion.
+constexpr int THREAT_EXT = 1, CASTLE_EXT = 2, RECAPTURE_EXT = 1, PAWN_SIXTH_EXT = 2;
+constexpr int PROMOTION_EXT = 2, CHECK_EXT = ONE_PLY, CHECK_PAWN_CAPTURE_EXT = 1;
+constexpr int CHECK_AGAIN_EXT = 1;
+constexpr int SINGLE_MOVE_EXT = ONE_PLY, ONE_EVASION_EXT = 2, TWO_EVASIONS_EXT = 1;
 
 // Late-move reductions start above this depth (just under three plies); above the second a
 // move of a PV node is reduced by two plies instead of one.
 constexpr int LMR_DEPTH = 11;
 constexpr int LMR_DEEP_DEPTH = 12;
+constexpr int LMR_REDUCTION = ONE_PLY, LMR_DEEP_REDUCTION = 2 * ONE_PLY;
 // Internal iterative deepening below the root only above this depth.
 constexpr int IID_DEPTH = 11;
 // Nodes this near the leaves prefetch their children's table slots.
@@ -63,9 +77,10 @@ constexpr int PROMOTION_DELTA = 875;
 // Stage 3 is the endgame, where the material-based prunings are off.
 constexpr int ENDGAME = 3;
 
-// The stack guards of the searches.
-constexpr int MAX_SEARCH_PLY = 62;
-constexpr int MAX_SEARCH_HPLY = 398;
+// The stack guards of the searches: a node beyond them is evaluated, so that the moves below it
+// stay within the per-ply arrays and the move stack.
+constexpr int MAX_SEARCH_PLY = MAX_PLY - 2;
+constexpr int MAX_SEARCH_HPLY = MAX_GAME_PLIES;
 
 bool is_capture(int m) {
     return (move_bits(m) & FLAG_CAPTURE) != 0;
@@ -123,8 +138,8 @@ void remember_killer(int p, int m) {
 // Progress output of the drivers and the root.
 
 void print_progress(int mode, int depth, int score) {
-    if (mode <= 0) return;
-    if (mode == 3) {
+    if (mode == THINK_SILENT) return;
+    if (mode == THINK_EPD) {
         Time_clean(found_time);
         printf("info depth %d score cp %d time %d nodes %d found (%s) pv", depth, score,
                elapsed_cs(), nodes, restc);
@@ -269,8 +284,9 @@ int late_move_reducible(const Node &nd, int m, int legal, int p) {
 int reduced_search(const Node &nd, int m, int best, int ub) {
     int from = move_from(m), to = move_to(m);
     lmr_nodes++;
-    int r =
-        nd.pv_node && nd.depth > LMR_DEEP_DEPTH ? nd.depth - 3 * ONE_PLY : nd.depth - 2 * ONE_PLY;
+    // The child's own ply plus the reduction.
+    int r = nd.depth - ONE_PLY -
+            (nd.pv_node && nd.depth > LMR_DEEP_DEPTH ? LMR_DEEP_REDUCTION : LMR_REDUCTION);
     int v = -search_nw(-best - 1, -best, r, 1);
     if (v > best) {
         history[from][to]++;
@@ -467,7 +483,7 @@ void think(int mode) {
     last_score_before_research = last_score;
     CurrentStage = Stage;
     inf6men = n_pawns + n_pieces <= 5;
-    if (mode > 0) {
+    if (mode != THINK_SILENT) {
         printf("ply score time nodes pv\n");
         fflush(stdout);
     }
@@ -478,7 +494,9 @@ void think(int mode) {
 }
 
 // The configured window; one of zero or less would never converge and counts as one centipawn.
-static int search_window() { return mtdf_window > 0 ? mtdf_window : 1; }
+static int search_window() {
+    return mtdf_window > 0 ? mtdf_window : 1;
+}
 
 // Each probe uses a window mtdf_window wide whose upper edge is the current guess.
 int mtdf(int mode, int guess, int depth) {
@@ -559,7 +577,7 @@ int root_search(int alpha, int beta, int depth) {
         fflush(stdout);
         if (!makemove(m)) continue;
         int score = rlearn(depth, m);
-        if (score == NO_LEARN)
+        if (score == NO_SCORE)
             score = -search_nw(-ub, -best, ONE_PLY * depth - ONE_PLY, 1);
         else
             learn_hit++;
@@ -594,32 +612,34 @@ int root_search(int alpha, int beta, int depth) {
 int null_move_depth(int depth, int non_pawn) {
     int r = depth - NULL_BASE_R;
     if (non_pawn >= NULL_MATERIAL) r -= ONE_PLY;
-    if (depth > 35) r -= ONE_PLY;
-    if (depth > 59) r -= ONE_PLY;
-    if (depth >= 84) r -= ONE_PLY;
+    if (depth > NULL_DEEPER_1) r -= ONE_PLY;
+    if (depth > NULL_DEEPER_2) r -= ONE_PLY;
+    if (depth > NULL_DEEPER_3) r -= ONE_PLY;
     return r;
 }
 
 int node_extensions(int pv_node, int incheck, int threat) {
-    int ext = threat ? 1 : 0;
+    int ext = threat ? THREAT_EXT : 0;
     const hist_rec *last = hply >= 1 ? &hist_dat[hply - 1] : nullptr;
     int bits = last ? move_bits(last->m) : 0;
     if (last) {
         const hist_rec &prev = hist_dat[hply >= 2 ? hply - 2 : 0];
         int to = move_to(last->m);
-        if (bits & FLAG_CASTLE) ext += 2;
+        if (bits & FLAG_CASTLE) ext += CASTLE_EXT;
         if (pv_node && hply >= 2 && (bits & FLAG_CAPTURE) && (move_bits(prev.m) & FLAG_CAPTURE) &&
             piece_value[last->capture] == piece_value[prev.capture])
-            ext += 1;
-        if (ply < stop_depth && piece[to] == PAWN && row_of(to) == 2 && side == DARK) ext += 2;
-        if (bits & FLAG_PROMOTE) ext += 2;
+            ext += RECAPTURE_EXT;
+        if (ply < stop_depth && piece[to] == PAWN && row_of(to) == 2 && side == DARK)
+            ext += PAWN_SIXTH_EXT;
+        if (bits & FLAG_PROMOTE) ext += PROMOTION_EXT;
     }
     if (incheck && !inf6men) {
-        ext += 4;
-        if (ply == 1 && last && (bits & FLAG_CAPTURE) && last->capture == PAWN) ext += 1;
+        ext += CHECK_EXT;
+        if (ply == 1 && last && (bits & FLAG_CAPTURE) && last->capture == PAWN)
+            ext += CHECK_PAWN_CAPTURE_EXT;
         hist_dat[hply].check_flag = 1;
-        if (hply > 2 && hist_dat[hply - 2].check_flag) ext += 1;
-        if (hply > 4 && hist_dat[hply - 4].check_flag) ext += 1;
+        if (hply > 2 && hist_dat[hply - 2].check_flag) ext += CHECK_AGAIN_EXT;
+        if (hply > 4 && hist_dat[hply - 4].check_flag) ext += CHECK_AGAIN_EXT;
     } else {
         hist_dat[hply].check_flag = 0;
     }
@@ -627,13 +647,13 @@ int node_extensions(int pv_node, int incheck, int threat) {
 }
 
 int list_extensions(int incheck, int n) {
-    int ext = n == 1 ? ONE_PLY : 0;
+    int ext = n == 1 ? SINGLE_MOVE_EXT : 0;
     if (incheck && ply < 2 * stop_depth) {
         int legal = count_legal();
         if (legal == 1)
-            ext += 2;
+            ext += ONE_EVASION_EXT;
         else if (legal == 2)
-            ext += 1;
+            ext += TWO_EVASIONS_EXT;
     }
     return ext;
 }
@@ -651,6 +671,7 @@ int razor_futility(int alpha, int *depth, int *base) {
 }
 
 int search_nw(int alpha, int beta, int depth, int null_allowed) {
+    // 1. Entry and guards.
     if (depth <= 0) return quiesce_nw(alpha, beta);
     count_node();
     pv_length[ply] = ply;
@@ -666,6 +687,7 @@ int search_nw(int alpha, int beta, int depth, int null_allowed) {
     nd.depth = depth;
     nd.pv_node = beta - alpha > 1;
     nd.hash_move = NO_HASH_MOVE;
+    // 2. Transposition table.
     if (hashing) {
         const HashEntry *e = HashFind(hashcode);
         int s;
@@ -675,7 +697,7 @@ int search_nw(int alpha, int beta, int depth, int null_allowed) {
         }
     }
 
-    // Null move.
+    // 3. Null move.
     nd.incheck = in_check(side);
     if (null_allowed && nulling_move && !nd.incheck && depth > 2 * ONE_PLY &&
         CurrentStage != ENDGAME) {
@@ -683,14 +705,16 @@ int search_nw(int alpha, int beta, int depth, int null_allowed) {
         if (try_null_move(beta, depth, &cut, &nd.threat)) return cut;
     }
 
-    // Extensions, razoring and the futility base.
+    // 4. Extensions; 5. razoring and the futility base.
     int ext = node_extensions(nd.pv_node, nd.incheck, nd.threat);
     if (!(nd.incheck && !inf6men) && (razor || futility) && ext == 0)
         nd.has_base = razor_futility(alpha, &nd.depth, &nd.base);
 
+    // 6. Internal iterative deepening.
     if (nd.hash_move == NO_HASH_MOVE && nd.pv_node && nd.depth > IID_DEPTH && !null_allowed)
         nd.hash_move = inner_iid(alpha, beta, nd.depth);
 
+    // 7. Generation and the extensions that need the move list.
     gen();
     int n = first_move[ply + 1] - first_move[ply];
     ext += list_extensions(nd.incheck, n);
@@ -699,9 +723,11 @@ int search_nw(int alpha, int beta, int depth, int null_allowed) {
     if (follow_pv) pv_marks();
     killer_marks();
 
+    // 8. Move loop; 9. end of the list.
     int cut = 0;
     int best = n ? search_moves(nd, &cut) : nd.incheck ? -INF_SCORE + ply : contempt_factor();
     if (!cut && fifty > 99) best = contempt_factor();
+    // 10. Hash store.
     hash_store(best, nd.hash_move, nd.depth, alpha, beta);
     return best;
 }

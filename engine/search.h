@@ -30,6 +30,18 @@ extern int hash_hit, hash_pawn_hit, egbb_hit;
 extern int null_stat, killer_cut, lmr_cut, lmr_nodes, futility_cut, razor_cut, delta_cut;
 extern int learn_hit;
 
+// The modes of think: which progress lines it prints.
+enum ThinkMode { THINK_SILENT = 0, THINK_CONSOLE = 1, THINK_POST = 2, THINK_EPD = 3 };
+
+// Searches the position on the board by iterative deepening from stop_depth to max_depth within
+// max_time ms (continuing the last search when stop_depth > 1 outside analysis). `mode` chooses
+// the progress lines: THINK_SILENT none; THINK_CONSOLE and THINK_POST the header
+// "ply score time nodes pv", then "depth score time nodes pv" after every root search with
+// aspiration windows (failed windows included) or after every MTD(f) probe and once more per
+// depth; THINK_EPD the same, each line as "info depth D score cp S time T nodes N found (when)
+// pv ...". In every mode the root prints "depth->max_ply score time nodes pv" for each new best
+// move, and in analysis a "stat01:" line per root move. Afterwards pv[0][0] is the move (0 when
+// none was found), best_variation its text and last_score its score.
 void think(int mode);
 int mtdf(int mode, int guess, int depth);
 int aspiration_search(int mode, int score);

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "data.h"
 #include "defs.h"
 #include "game.h"
@@ -18,8 +17,10 @@
 #include "openings.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
-int post = 0;
+int post = THINK_SILENT;
 
 namespace {
 
@@ -94,7 +95,7 @@ void engine_turn() {
 
     think_for_move(post);
     last_values[hply % 3] = last_score;
-    if (pv[0][0] == 0 || hply >= HIST_STACK - 2) { // no move, or the move stack is full
+    if (pv[0][0] == 0 || hply >= MAX_GAME_PLIES) { // no move, or the move stack is full
         computer_side = EMPTY;
         printf("No Move in PV!\n");
         print_result();
@@ -127,7 +128,7 @@ void receive_move(const char *line) {
         return;
     }
     int m = i >= 0 ? gen_dat[i].m : 0;
-    if (i == -1 || hply >= HIST_STACK - 2 || !makemove(m)) { // a full stack takes no more
+    if (i == -1 || hply >= MAX_GAME_PLIES || !makemove(m)) { // a full stack takes no more
         printf("Illegal move.\n\n");
         fflush(stdout);
         return;
@@ -152,8 +153,7 @@ int edit_piece(char letter) {
 
 // Square of a file letter and rank digit, -1 when they name no square of the board.
 int edit_square(const char *text) {
-    if (text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8') return -1;
-    return (text[0] - 'a') + (8 - (text[1] - '0')) * 8;
+    return names_square(text) ? square_at(text) : -1;
 }
 
 struct EditState {
@@ -166,7 +166,8 @@ void edit_line(const char *line, EditState &st) {
     case '\n':
         return;
     case '#':
-        for (int sq = 0; sq < 64; ++sq) color[sq] = piece[sq] = EMPTY;
+        for (int sq = 0; sq < 64; ++sq)
+            color[sq] = piece[sq] = EMPTY;
         return;
     case 'c':
         st.colour ^= 1;
@@ -192,16 +193,16 @@ void finish_edit() {
     ep = -1;
     edit_hply = hply;
     finish_setup();
-    if (hashing) {
-        HashReset();
-        ComputeHashCode();
-    }
+    if (hashing) HashReset();
+    ComputeHashCode();
     regenerate();
 }
 
 // ---- commands ----
 
-Flow cmd_nothing(const char *, Session &) { return CONTINUE; }
+Flow cmd_nothing(const char *, Session &) {
+    return CONTINUE;
+}
 
 Flow cmd_new(const char *, Session &) {
     init();
@@ -218,17 +219,21 @@ Flow cmd_new(const char *, Session &) {
     return CONTINUE;
 }
 
-Flow cmd_quit(const char *, Session &) { return QUIT; }
+Flow cmd_quit(const char *, Session &) {
+    return QUIT;
+}
 
 Flow cmd_force(const char *, Session &) {
     computer_side = EMPTY;
     return CONTINUE;
 }
 
-// "white" and "black" give the move to one side and the engine the other.
+// "white" and "black" give the move to one side and the engine the other. The key follows the
+// side to move, as after any set-up.
 void set_side_to_move(int s) {
     side = s;
     xside = s ^ 1;
+    ComputeHashCode();
     ply = 0;
     hply = 0;
     edit_hply = 0;
@@ -309,7 +314,7 @@ Flow cmd_analyze(const char *, Session &) {
 }
 
 Flow cmd_hint(const char *, Session &) {
-    think(0);
+    think(THINK_SILENT);
     if (pv[0][0] != 0) {
         printf("Hint: %s\n", move_str(pv[0][0]));
         fflush(stdout);
@@ -320,7 +325,8 @@ Flow cmd_hint(const char *, Session &) {
 // Takes back n moves when the game has that many.
 bool take_back(int n) {
     if (hply - edit_hply < n) return false;
-    for (int k = 0; k < n; ++k) takeback();
+    for (int k = 0; k < n; ++k)
+        takeback();
     regenerate();
     return true;
 }
@@ -351,12 +357,12 @@ Flow cmd_edit(const char *, Session &) {
 }
 
 Flow cmd_post(const char *, Session &) {
-    post = 2;
+    post = THINK_POST;
     return CONTINUE;
 }
 
 Flow cmd_nopost(const char *, Session &) {
-    post = 0;
+    post = THINK_SILENT;
     return CONTINUE;
 }
 
@@ -376,15 +382,33 @@ struct Command {
 };
 
 const Command COMMANDS[] = {
-    {"xboard", cmd_nothing}, {"protover", cmd_nothing}, {"new", cmd_new},
-    {"quit", cmd_quit},      {"force", cmd_force},      {"white", cmd_white},
-    {"black", cmd_black},    {"st", cmd_st},            {"sd", cmd_sd},
-    {"time", cmd_time},      {"level", cmd_level},      {"otim", cmd_otim},
-    {"xtime", cmd_nothing},  {"name", cmd_nothing},     {"rating", cmd_nothing},
-    {"go", cmd_go},          {"analyze", cmd_analyze},  {"hint", cmd_hint},
-    {"undo", cmd_undo},      {"remove", cmd_remove},    {"edit", cmd_edit},
-    {"post", cmd_post},      {"nopost", cmd_nopost},    {"random", cmd_nothing},
-    {"hard", cmd_hard},      {"easy", cmd_easy},        {"computer", cmd_nothing},
+    {"xboard", cmd_nothing},
+    {"protover", cmd_nothing},
+    {"new", cmd_new},
+    {"quit", cmd_quit},
+    {"force", cmd_force},
+    {"white", cmd_white},
+    {"black", cmd_black},
+    {"st", cmd_st},
+    {"sd", cmd_sd},
+    {"time", cmd_time},
+    {"level", cmd_level},
+    {"otim", cmd_otim},
+    {"xtime", cmd_nothing},
+    {"name", cmd_nothing},
+    {"rating", cmd_nothing},
+    {"go", cmd_go},
+    {"analyze", cmd_analyze},
+    {"hint", cmd_hint},
+    {"undo", cmd_undo},
+    {"remove", cmd_remove},
+    {"edit", cmd_edit},
+    {"post", cmd_post},
+    {"nopost", cmd_nopost},
+    {"random", cmd_nothing},
+    {"hard", cmd_hard},
+    {"easy", cmd_easy},
+    {"computer", cmd_nothing},
     {"result", cmd_nothing},
 };
 
@@ -404,9 +428,8 @@ void xboard() {
     // The interface interrupts its engines before each opponent move; that must not end us.
     signal(SIGINT, SIG_IGN);
     printf("\n");
-    init();
+    start_engine();
     edit_hply = 0;
-    hashing = mb_hash > 0;
     printf("\033[H\033[J");
     gen();
     computer_side = EMPTY;

@@ -1,29 +1,7 @@
 #include "engine_reset.h"
 
-#include <cstring>
-
-#include "board.h"
-#include "console.h"
-#include "hash.h"
-#include "keys.h"
-#include "search.h"
+#include "game.h"
 
 void reset_engine_state() {
-    set_initial_position();
-    init_hash();
-    mb_hash = 1;
-    kb_hash_pawn = 64;
-    hashing = 1;
-    learning = 0;
-    egbb = 0;
-    HashInit();
-    HashPawnInit();
-    ComputeHashCode();
-    null_move = make_move_word(8, 8, 0, FLAG_NULL);
-    memset(history, 0, sizeof history);
-    memset(bf_history, 0, sizeof bf_history);
-    memset(pv, 0, sizeof pv);
-    memset(killer, 0, sizeof killer);
-    cnt_nm = 0;
-    gen();
+    fresh_engine(1, 64);
 }

@@ -106,6 +106,9 @@ SHORT_ANSWERS = [
     ("an edit records the kings' squares",
      ["force", "edit", "#", "Kb1", "Rh1", "c", "Kg8", "Pa7", ".", "h1g1", "a7a6", "g8f7"], R),
     ("xa2 empties the square", ["force", "edit", "xa2", ".", "a2a3", "b2b3"], R),
+    # The key follows the side to move (the position check of an assertion build sees it).
+    ("black and white hand over the move", ["black", "force", "e7e5", "white", "force", "e2e4"],
+     ""),
     # Lines naming no square, a piece line before any piece letter and a pawn on the first rank
     # are ignored; an unknown letter places the piece of the last letter recognised (a pawn on b2).
     ("edit lines off the board", ["force", "edit", "#", "?d4", "Ke1", "Ka9", "Pz2", "?b2", "Pc1",

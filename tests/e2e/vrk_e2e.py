@@ -2,15 +2,16 @@
 import os
 import pty
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from vrk_workdir import DATA_FILES, copy_data  # noqa: E402,F401 (DATA_FILES for the tests)
+
 VRK, DATA, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
-DATA_FILES = ("random1.bin", "random2.bin", "tourbook.bin", "mainbook.bin")
 
 
 def workdir(rc=True, files=None):
@@ -19,9 +20,7 @@ def workdir(rc=True, files=None):
     rc: True copies the shipped vrk.rc, False leaves it out, a string is written as vrk.rc.
     files: {name: bytes or str} written as well."""
     d = tempfile.mkdtemp(prefix="vrk-e2e-")
-    for name in DATA_FILES + (("vrk.rc",) if rc is True else ()):
-        if os.path.exists(os.path.join(DATA, name)):
-            shutil.copy(os.path.join(DATA, name), d)
+    copy_data(DATA, d, rc=rc is True)
     files = dict(files or {}, **({"vrk.rc": rc} if isinstance(rc, str) else {}))
     for name, content in files.items():
         with open(os.path.join(d, name), "wb" if isinstance(content, bytes) else "w") as f:

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "board.h"
-#include "console.h"
 #include "egbb_glue.h"
 #include "fuzz_util.h"
 #include "search.h"
+#include "settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_write_file("vrk.rc", data, size);

@@ -10,6 +10,7 @@
 #include "fuzz_util.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <sys/stat.h>
 
-#include "egbbdll.h"
 #include "fuzz_util.h"
+#include "prober_internal.h"
 
 namespace {
 
@@ -16,9 +16,9 @@ using namespace egbb_prober;
 
 // The pieces of each table, white leading (the first input byte picks one).
 const int TABLES[][3] = {
-    {_WQUEEN, 0, 0},     {_WROOK, 0, 0},          {_WBISHOP, 0, 0},     {_WKNIGHT, 0, 0},
-    {_WPAWN, 0, 0},      {_WBISHOP, _WKNIGHT, 0}, {_WQUEEN, _BROOK, 0}, {_WPAWN, _BPAWN, 0},
-    {_WROOK, _WPAWN, 0}, {_WQUEEN, _WQUEEN, 0},
+    {WQUEEN, 0, 0},    {WROOK, 0, 0},         {WBISHOP, 0, 0},    {WKNIGHT, 0, 0},
+    {WPAWN, 0, 0},     {WBISHOP, WKNIGHT, 0}, {WQUEEN, BROOK, 0}, {WPAWN, BPAWN, 0},
+    {WROOK, WPAWN, 0}, {WQUEEN, WQUEEN, 0},
 };
 
 uint32_t lcg_state;

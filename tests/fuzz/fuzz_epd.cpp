@@ -1,9 +1,9 @@
 // EPD test files: the data is written to a file that the EPD test runner reads line by line,
 // setting up and searching each of the first eight positions two plies deep.
-#include "console.h"
 #include "epd.h"
 #include "fuzz_util.h"
 #include "platform.h"
+#include "session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_write_file("in.epd", data, size);

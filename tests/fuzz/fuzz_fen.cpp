@@ -1,6 +1,6 @@
 // FEN placement and coordinate moves: an EPD-like first line "placement side castling" is set up
-// with set_fen, every generated move is made and taken back (with the replies to the legal ones),
-// the positions are evaluated, the key text is written, and the second line is read as a
+// with set_position, every generated move is made and taken back (with the replies to the legal
+// ones), the positions are evaluated, the key text is written, and the second line is read as a
 // coordinate move.
 #include <cstdio>
 
@@ -12,9 +12,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text = fuzz_text(data, size);
     const size_t eol = text.find('\n');
-    char placement[200] = "", side[200] = "", castling[200] = "", fen[200];
-    sscanf(text.substr(0, eol).c_str(), "%199s %199s %199s", placement, side, castling);
-    fuzz_set_fen(placement, side, castling);
+    char placement[200] = "", side_field[200] = "", castling[200] = "", fen[200];
+    sscanf(text.substr(0, eol).c_str(), "%199s %199s %199s", placement, side_field, castling);
+    fuzz_set_fen(placement, side_field, castling);
     eval();
     for (int i = first_move[0]; i < first_move[1]; i++) {
         if (!makemove(gen_dat[i].m)) continue;

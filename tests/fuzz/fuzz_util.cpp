@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include "board.h"
-#include "console.h"
 #include "engine_reset.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
 namespace {
 char work_dir[] = "/tmp/vrk-fuzz-XXXXXX";
@@ -39,11 +40,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     return 0;
 }
 
-void fuzz_set_fen(const char *placement, const char *side, const char *castling) {
-    set_fen(placement, side, castling);
-    ep = -1;
-    fifty = hply = ply = 0;
-    first_move[0] = 0;
+void fuzz_set_fen(const char *placement, const char *side_field, const char *castling) {
+    set_position(placement, side_field, castling);
     gen();
 }
 
@@ -52,7 +50,7 @@ void fuzz_search(int depth) {
     max_time = NO_TIME_LIMIT;
     stop_depth = 1;
     input_use_text(""); // no input: the search ends at its depth
-    think(0);
+    think(THINK_SILENT);
     input_use_text(nullptr);
 }
 

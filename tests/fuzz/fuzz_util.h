@@ -8,7 +8,7 @@
 #include <string>
 
 // Sets up a position from FEN fields with no en passant square, no history, moves generated.
-void fuzz_set_fen(const char *placement, const char *side, const char *castling);
+void fuzz_set_fen(const char *placement, const char *side_field, const char *castling);
 
 // Searches the current position `depth` plies deep from a fresh start, with no input waiting.
 void fuzz_search(int depth);

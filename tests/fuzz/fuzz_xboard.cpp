@@ -4,10 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "console.h"
 #include "defs.h"
 #include "fuzz_util.h"
 #include "platform.h"
+#include "search.h"
+#include "session.h"
 #include "xboard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     stop_depth = 1;
     max_time = NO_TIME_LIMIT;
     max_depth = 40;
-    post = 0;
+    post = THINK_SILENT;
     last_move[0] = anti_move[0] = '\0';
     input_use_text(text.c_str());
     xboard();

@@ -15,10 +15,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from vrk_e2e import BUILD, DATA, Checks, Running, rc_with, skip  # noqa: E402
+from vrk_e2e import BUILD, DATA, DATA_FILES, Checks, Running, rc_with, skip  # noqa: E402
 
 CPACK = sys.argv[4]
-TABLES = ("random1.bin", "random2.bin", "tourbook.bin", "mainbook.bin")
 
 for tool in ("dpkg-deb", "dpkg-shlibdeps", "lintian"):
     if not shutil.which(tool):
@@ -118,7 +117,7 @@ def same(a, b):
 
 
 c.check("working directory set up", all(same(os.path.join(installed, f), os.path.join(work, f))
-                                        for f in TABLES + ("vrk.rc",)), os.listdir(work))
+                                        for f in DATA_FILES + ("vrk.rc",)), os.listdir(work))
 c.check("bitbases linked", os.path.realpath(os.path.join(work, "egbb")) ==
         os.path.realpath(os.path.join(installed, "egbb")), os.listdir(work))
 text, err, status = start("xboard\nnew\ngo\n", home)

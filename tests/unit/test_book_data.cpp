@@ -6,7 +6,6 @@
 #include <set>
 
 #include "book_fixture.h"
-#include "console.h"
 #include "platform.h"
 
 namespace {

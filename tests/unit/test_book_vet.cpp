@@ -33,17 +33,21 @@ TEST(BookVet, CutsAtTheFirstMoveBeyondTheMarginForItsSide) {
         {"Black 0.51 below its start", with(9, START + 51), 9, VetVerdict::CUT},
         {"a Black move that is good for Black is no loss for White", with(9, START - 300), 10,
          VetVerdict::KEPT},
-        {"a gambit's pawn, cut where it is given", with(4, START - 120), 4,
-         VetVerdict::DROPPED},
+        {"a gambit's pawn, cut where it is given", with(4, START - 120), 4, VetVerdict::DROPPED},
         {"a mate against the mover", with(8, -30000), 8, VetVerdict::CUT},
-        {"the first bad move counts", {30, 35, 40, 30, 38, 45, 20, 38, -60, 200}, 8,
+        {"the first bad move counts",
+         {30, 35, 40, 30, 38, 45, 20, 38, -60, 200},
+         8,
          VetVerdict::CUT},
         {"a whole line shorter than the minimum", {30, 35, 40, 30}, 4, VetVerdict::DROPPED},
         {"cut one ply short of the minimum", with(7, START + 51), 7, VetVerdict::DROPPED},
         {"a losing move the book never plays is the opponent's loss, and so are that side's later "
-         "moves", {START - 90, 35, START - 120, 30, 38, 45, 20, 38, 50, 40}, 10, VetVerdict::KEPT, 0},
-        {"but the book's answers to it are judged", with(3, START + 60), 3, VetVerdict::DROPPED,
+         "moves",
+         {START - 90, 35, START - 120, 30, 38, 45, 20, 38, 50, 40},
+         10,
+         VetVerdict::KEPT,
          0},
+        {"but the book's answers to it are judged", with(3, START + 60), 3, VetVerdict::DROPPED, 0},
     };
     static_assert(VET_MARGIN == 50 && VET_MIN_PLIES == 8, "the cases are written for these");
     for (const Case &c : cases) {

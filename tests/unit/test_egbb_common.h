@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 namespace pb = egbb_prober;
 
@@ -49,10 +49,10 @@ inline bool legal(const Position &p) {
     return !s.attacks(p.side, pb::SQ6488(p.side == 0 ? p.bk : p.wk));
 }
 
-// A legal position of the material with `side` to move, drawn at random.
-inline Position random_position(std::mt19937 &rng, int side, const std::vector<int> &pcs) {
+// A legal position of the material with `to_move` to move, drawn at random.
+inline Position random_position(std::mt19937 &rng, int to_move, const std::vector<int> &pcs) {
     for (;;) {
-        Position p{side, (int)(rng() % 64), (int)(rng() % 64), {0, 0, 0}, {0, 0, 0}};
+        Position p{to_move, (int)(rng() % 64), (int)(rng() % 64), {0, 0, 0}, {0, 0, 0}};
         for (size_t i = 0; i < pcs.size(); i++)
             p.pc[i] = pcs[i], p.sq[i] = (int)(rng() % 64);
         if (legal(p)) return p;

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 namespace pb = egbb_prober;
 

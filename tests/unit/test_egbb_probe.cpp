@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "board.h"
-#include "console.h"
 #include "egbb_glue.h"
+#include "settings.h"
 #include "test_egbb_common.h"
 #include "test_util.h"
 
@@ -69,18 +69,18 @@ TEST_F(EgbbProbe, MissingSidesAgreeWithTheFullTables) {
     // Every KPK position with the pawn's side to move (both colours, so both flips), every KQK
     // position with black to move (mates, stalemates, captures of the queen), and samples.
     std::vector<Position> positions;
-    for (auto [side, piece] : {std::pair{0, 6}, {1, 12}, {1, 2}})
+    for (auto [to_move, man] : {std::pair{0, 6}, {1, 12}, {1, 2}})
         for (int k = 0; k < 64 * 64 * 64; k++) {
-            const Position x{side, k >> 12, k >> 6 & 63, {piece, 0, 0}, {k & 63, 0, 0}};
+            const Position x{to_move, k >> 12, k >> 6 & 63, {man, 0, 0}, {k & 63, 0, 0}};
             if (legal(x)) positions.push_back(x);
         }
     const size_t sampled_from = positions.size();
     std::mt19937 rng(9);
     const std::pair<int, std::vector<int>> sampled[] = {
         {1, {2, 9}}, {0, {4, 5}}, {0, {6, 12}}, {1, {5, 12}}, {1, {11, 6}}};
-    for (const auto &[side, pcs] : sampled)
+    for (const auto &[to_move, pcs] : sampled)
         for (int n = 0; n < 4000; n++)
-            positions.push_back(random_position(rng, side, pcs));
+            positions.push_back(random_position(rng, to_move, pcs));
     std::vector<int> full;
     for (const Position &p : positions)
         full.push_back(p.probe());
@@ -154,7 +154,7 @@ TEST(EgbbSearcher, EnPassantOnThePrivateBoard) {
     pb::init_sqatt();
     pb::SEARCHER s;
     const int e2 = pb::SQ6488(12), e4 = pb::SQ6488(28), e3 = pb::SQ6488(20), d4 = pb::SQ6488(27);
-    s.set_pos(0, pb::SQ6488(4), pb::SQ6488(60), pb::_WPAWN, e2, pb::_BPAWN, d4, 0, 0);
+    s.set_pos(0, pb::SQ6488(4), pb::SQ6488(60), pb::WPAWN, e2, pb::BPAWN, d4, 0, 0);
     s.pstack->count = 0;
     s.gen_noncaps();
     uint32_t push = 0, take = 0;
@@ -170,13 +170,13 @@ TEST(EgbbSearcher, EnPassantOnThePrivateBoard) {
         if (s.pstack->move_st[i] & pb::EP_FLAG) take = s.pstack->move_st[i];
     ASSERT_NE(take, 0u);
     s.do_move(take);
-    EXPECT_EQ(s.board[e4], pb::_EMPTY);
-    EXPECT_EQ(s.board[e3], pb::_BPAWN);
-    EXPECT_EQ(s.plist[pb::_WPAWN].next, nullptr);
+    EXPECT_EQ(s.board[e4], pb::NO_PIECE);
+    EXPECT_EQ(s.board[e3], pb::BPAWN);
+    EXPECT_EQ(s.plist[pb::WPAWN].next, nullptr);
     s.undo_move(take);
     s.undo_move(push);
-    EXPECT_EQ(s.board[e2], pb::_WPAWN);
-    EXPECT_EQ(s.board[d4], pb::_BPAWN);
-    EXPECT_EQ(s.plist[pb::_WPAWN].next->sq, e2);
+    EXPECT_EQ(s.board[e2], pb::WPAWN);
+    EXPECT_EQ(s.board[d4], pb::BPAWN);
+    EXPECT_EQ(s.plist[pb::WPAWN].next->sq, e2);
     EXPECT_EQ(s.player, 0);
 }

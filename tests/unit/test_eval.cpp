@@ -7,10 +7,11 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
+#include "data.h"
 #include "eval.h"
 #include "hash.h"
 #include "search.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {
@@ -23,10 +24,6 @@ class Eval : public ::testing::Test {
 int eval_fen(const std::string &fen) {
     setup_fen(fen);
     return eval();
-}
-
-int square(const char *name) {
-    return (name[0] - 'a') + ('8' - name[1]) * 8;
 }
 
 std::string swap_case(std::string s) {
@@ -94,7 +91,7 @@ TEST_F(Eval, HandCountedScores) {
     for (auto [fen, score] : cases)
         EXPECT_EQ(eval_fen(fen), score) << fen;
     // The last bishop's score would not change with 12 targets.
-    EXPECT_EQ(mobility_count(square("d4")), 13);
+    EXPECT_EQ(mobility_count(square_at("d4")), 13);
 }
 
 // One term at a time: positions that differ by a piece moved between squares of equal table
@@ -150,7 +147,7 @@ TEST_F(Eval, PawnStructure) {
     };
     for (auto [fen, pawn, score] : cases) {
         eval_fen(fen);
-        const int sq = square(pawn);
+        const int sq = square_at(pawn);
         EXPECT_EQ((color[sq] == LIGHT ? eval_light_pawn : eval_dark_pawn)(sq), score) << pawn;
     }
 }
@@ -163,10 +160,10 @@ TEST_F(Eval, MaterialBalanceAndGain) {
     EXPECT_EQ(mat_balance(), -320 + 100);
     EXPECT_EQ(nullmat, 6530 - 320);
     hist_rec rec{};
-    rec.m = make_move_word(square("e4"), square("d5"), 0, FLAG_CAPTURE | FLAG_PAWN);
+    rec.m = make_move_word(square_at("e4"), square_at("d5"), 0, FLAG_CAPTURE | FLAG_PAWN);
     rec.capture = ROOK;
     EXPECT_EQ(mat_gain(rec), 500);
-    rec.m = make_move_word(square("e5"), square("d6"), 0, FLAG_CAPTURE | FLAG_EP | FLAG_PAWN);
+    rec.m = make_move_word(square_at("e5"), square_at("d6"), 0, FLAG_CAPTURE | FLAG_EP | FLAG_PAWN);
     rec.capture = EMPTY;
     EXPECT_EQ(mat_gain(rec), 0);
 }

@@ -13,13 +13,14 @@
 #include <thread>
 
 #include "board.h"
-#include "console.h"
 #include "egbb_glue.h"
 #include "eval.h"
 #include "notation.h"
 #include "openings.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 #include "xboard.h"
 
@@ -92,7 +93,7 @@ TEST(FuzzRegressions, BookLineLongerThanTheMoveStackIsCut) {
     capture_stdout([] { makebook("lines.txt"); });
     std::string written;
     std::getline(std::ifstream("vrkpers.opn"), written);
-    EXPECT_LE(written.size(), 4u * (HIST_STACK - 2));
+    EXPECT_LE(written.size(), 4u * (MAX_GAME_PLIES));
     EXPECT_GT(written.size(), 0u);
 }
 
@@ -118,7 +119,7 @@ TEST(FuzzRegressions, ProtocolMovesBeyondTheMoveStackAreRefused) {
     for (int i = 0; i < 101; i++)
         moves += "g1f3\ng8f6\nf3g1\nf6g8\n";
     run_xboard("new\nforce\n" + moves + "quit\n");
-    EXPECT_LE(hply, HIST_STACK - 2);
+    EXPECT_LE(hply, MAX_GAME_PLIES);
     EXPECT_TRUE(position_ok());
 }
 
@@ -152,7 +153,7 @@ TEST(FuzzRegressions, SearchEndsWhateverTheConfiguredWindow) {
         max_time = NO_TIME_LIMIT;
         stop_depth = 1;
         input_use_text("");
-        capture_stdout([] { think(0); });
+        capture_stdout([] { think(THINK_SILENT); });
         input_use_text(nullptr);
     }
     finished = true;

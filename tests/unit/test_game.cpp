@@ -7,12 +7,13 @@
 #include <utility>
 
 #include "board.h"
-#include "console.h"
 #include "game.h"
 #include "keys.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {
@@ -86,7 +87,9 @@ TEST_F(Game, LevelReader) {
 }
 
 // Moves to go before the clock is refilled, as the protocol gives them to the guard.
-int to_go(int mps, int moves_made) { return mps ? mps - moves_made % mps : 0; }
+int to_go(int mps, int moves_made) {
+    return mps ? mps - moves_made % mps : 0;
+}
 
 // Wherever the rule spreads the clock (more than a minute left in sudden death, more than
 // 43 s on a control of 40 moves), the guard leaves its budget alone.

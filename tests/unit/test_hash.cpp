@@ -4,15 +4,14 @@
 #include <set>
 
 #include "board.h"
-#include "console.h"
 #include "hash.h"
 #include "keys.h"
+#include "settings.h"
 #include "test_util.h"
 
 // The shipped sizes' lines are in the console transcripts (tests/e2e).
 TEST(Hash, PawnTableBelowOneKilobyte) {
-    kb_hash_pawn = 0;
-    EXPECT_EQ(capture_stdout(HashPawnInit), "256 ko for PAWN HASH (16384 entries)\n");
+    EXPECT_EQ(capture_stdout([] { HashPawnInit(0); }), "256 ko for PAWN HASH (16384 entries)\n");
 }
 
 TEST(Hash, FindInsertReplace) {

@@ -13,20 +13,25 @@
 #endif
 
 #include "board.h"
-#include "console.h"
 #include "game.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {
 
 #ifdef _WIN32
 // An anonymous pipe, as an interface gives: the engine peeks at it through its handle.
-int make_pipe(int fds[2]) { return _pipe(fds, 4096, _O_BINARY); }
+int make_pipe(int fds[2]) {
+    return _pipe(fds, 4096, _O_BINARY);
+}
 #else
-int make_pipe(int fds[2]) { return pipe(fds); }
+int make_pipe(int fds[2]) {
+    return pipe(fds);
+}
 #endif
 
 class PipedInput : public ::testing::Test {
@@ -37,7 +42,8 @@ class PipedInput : public ::testing::Test {
 #ifdef _WIN32
         // The engine looks at what standard input is only once in a process.
         static bool replaced = false;
-        if (replaced) GTEST_SKIP() << "on Windows each test needs a process of its own, as under ctest";
+        if (replaced)
+            GTEST_SKIP() << "on Windows each test needs a process of its own, as under ctest";
         replaced = true;
 #endif
         int fds[2];
@@ -52,7 +58,9 @@ class PipedInput : public ::testing::Test {
         max_depth = 40;
         stop_depth = 1;
     }
-    void TearDown() override { end_input(); }
+    void TearDown() override {
+        end_input();
+    }
     void send(const char *text) {
         ASSERT_EQ(write(writer, text, strlen(text)), (ssize_t)strlen(text));
     }
@@ -70,7 +78,7 @@ class PipedInput : public ::testing::Test {
 TEST_F(PipedInput, WaitingInputStopsAtTheFirstCheckAndStaysReadable) {
     send("go\n");
     uint64_t key = hashcode;
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     EXPECT_EQ(std::make_tuple(stop_search, nodes, ply), std::make_tuple(1, 1, 0));
     EXPECT_EQ(hashcode, key);
     EXPECT_EQ(next_word(), "go");
@@ -81,14 +89,14 @@ TEST_F(PipedInput, InputAlreadyReadDoesNotStopTheSearchInputArrivingDoes) {
     send("go\nquit\n");
     EXPECT_EQ(next_word(), "go");
     max_depth = 3;
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     EXPECT_EQ(std::make_pair(stop_search, stop_depth), std::make_pair(0, 4));
     max_depth = 40;
     std::thread later([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         send("e2e4\n");
     });
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     later.join();
     EXPECT_EQ(stop_search, 1);
     EXPECT_EQ(next_word(), "quit");
@@ -100,12 +108,12 @@ TEST_F(PipedInput, InputAlreadyReadDoesNotStopTheSearchInputArrivingDoes) {
 // without the table gives the move.
 TEST_F(PipedInput, TheFallbackMoveOnlyWhenNoInputStoppedTheSearch) {
     send("undo\n");
-    capture_stdout([] { think_for_move(0); });
+    capture_stdout([] { think_for_move(THINK_SILENT); });
     EXPECT_EQ(pv[0][0], 0);
     EXPECT_EQ(next_word(), "undo");
     send("go\nbye\n");
     EXPECT_EQ(next_word(), "go");
-    capture_stdout([] { think_for_move(0); });
+    capture_stdout([] { think_for_move(THINK_SILENT); });
     EXPECT_NE(find_move(move_str(pv[0][0])), 0);
     EXPECT_EQ(std::make_pair(max_time, max_depth), std::make_pair(NO_TIME_LIMIT, 40u));
 }
@@ -115,7 +123,7 @@ TEST_F(PipedInput, StatusRequestsLineEndsAndEndOfInputDoNotStopIt) {
     send(".\n\n.\r\n");
     end_input();
     max_depth = 3;
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     EXPECT_EQ(std::make_pair(stop_search, stop_depth), std::make_pair(0, 4));
     EXPECT_EQ(bioskey(), 0);
 }

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "keys.h"
 #include "learn.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {
@@ -52,14 +53,14 @@ TEST_F(Learn, RecordLayoutAndReadRules) {
     EXPECT_EQ(std::count(b.begin(), b.end(), 0), 12000 - 7);
     // Read back sign-extended by a shallower search, for this position and these squares.
     EXPECT_EQ(rlearn(5, e2e4), -250);
-    EXPECT_EQ(rlearn(6, e2e4), NO_LEARN);
-    EXPECT_EQ(rlearn(5, make_move_word(52, 44, 0, FLAG_PAWN)), NO_LEARN);
+    EXPECT_EQ(rlearn(6, e2e4), NO_SCORE);
+    EXPECT_EQ(rlearn(5, make_move_word(52, 44, 0, FLAG_PAWN)), NO_SCORE);
     EXPECT_EQ(rlearn(5, e2e4 | 0x00040000), -250); // the promotion piece is not recorded
     hash += 1000;                                  // same record, another position
-    EXPECT_EQ(rlearn(5, e2e4), NO_LEARN);
+    EXPECT_EQ(rlearn(5, e2e4), NO_SCORE);
     learning = 0;
     hash -= 1000;
-    EXPECT_EQ(rlearn(5, e2e4), NO_LEARN);
+    EXPECT_EQ(rlearn(5, e2e4), NO_SCORE);
 }
 
 TEST_F(Learn, WriteRules) {
@@ -72,7 +73,7 @@ TEST_F(Learn, WriteRules) {
     wlearn(6, 120, e2e4);
     hash += 1000;
     wlearn(5, 33, e2e4);
-    EXPECT_EQ(rlearn(4, e2e4), NO_LEARN);
+    EXPECT_EQ(rlearn(4, e2e4), NO_SCORE);
     wlearn(6, 44, e2e4);
     EXPECT_EQ(rlearn(5, e2e4), 44);
 }
@@ -92,7 +93,7 @@ TEST_F(Learn, RootTakesStoredScoresAndWritesDeepResults) {
     max_time = NO_TIME_LIMIT;
     max_depth = 1;
     stop_depth = 1;
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     EXPECT_EQ(pv[0][0], e2e4);
     EXPECT_EQ(last_score, 900);
     EXPECT_EQ(learn_hit, 2); // 900 fails high: the depth is searched again
@@ -100,7 +101,7 @@ TEST_F(Learn, RootTakesStoredScoresAndWritesDeepResults) {
     setup_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1");
     capture_stdout([] { clear_learn_file(); });
     max_depth = 5;
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     EXPECT_EQ(rlearn(4, pv[0][0]), last_score);
 }
 

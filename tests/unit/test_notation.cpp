@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "board.h"
-#include "console.h"
 #include "notation.h"
 #include "test_util.h"
 

@@ -2,7 +2,6 @@
 // and a book move onto the last rank turned into a generated move (the rest of the book's
 // answers are checked against the shipped books in test_book_data).
 #include "book_fixture.h"
-#include "console.h"
 
 namespace {
 

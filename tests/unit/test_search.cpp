@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "board.h"
-#include "console.h"
 #include "eval.h"
 #include "hash.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {
@@ -59,7 +60,7 @@ int root(int alpha, int beta, int depth) {
 
 int think_to(int depth) {
     max_depth = depth;
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     return last_score;
 }
 
@@ -92,7 +93,7 @@ TEST_F(Search, ContinuedSearchKeepsCountersAndStartsAtItsDepth) {
     const int kept_nodes = nodes;
     killer[5][0] = 12345;
     stop_depth = 4; // nothing left to search: only the set-up runs
-    capture_stdout([] { think(1); });
+    capture_stdout([] { think(THINK_CONSOLE); });
     EXPECT_EQ(nodes, kept_nodes);
     EXPECT_EQ(killer[5][0], 12345);
     analyzing = 1; // analysis always starts afresh
@@ -349,7 +350,7 @@ TEST_F(Search, ChecksComeEveryCheckNodes) {
 TEST_F(Search, DeadlineInterruptsAtTheFirstNode) {
     max_time = 0;
     check_nodes = 1; // a continued search checks as soon as its count passes the last check
-    capture_stdout([] { think(1); });
+    capture_stdout([] { think(THINK_CONSOLE); });
     EXPECT_EQ(stop_search, 1);
     EXPECT_EQ(pv[0][0], 0);
     EXPECT_EQ(nodes, 1);

@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "board.h"
-#include "console.h"
 #include "game.h"
 #include "hash.h"
 #include "keys.h"
 #include "notation.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 #include "test_util.h"
 
 namespace {
@@ -28,16 +29,16 @@ TEST(EngineTurn, AMoveWheneverThePositionHasOne) {
     reset_engine();
     setup_fen("6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -");
     plant_aged_root_entry();
-    capture_stdout([] { think(0); });
+    capture_stdout([] { think(THINK_SILENT); });
     EXPECT_EQ(pv[0][0], 0) << "the plain search is expected to end without a move here";
     plant_aged_root_entry();
-    capture_stdout([] { think_for_move(0); });
+    capture_stdout([] { think_for_move(THINK_SILENT); });
     ASSERT_NE(pv[0][0], 0);
     EXPECT_NE(find_move(move_str(pv[0][0])), 0);
     EXPECT_EQ(hashing, 1);
     reset_engine();
     setup_fen("R5k1/5ppp/8/8/8/8/5PPP/6K1 b - -"); // mated
-    capture_stdout([] { think_for_move(0); });
+    capture_stdout([] { think_for_move(THINK_SILENT); });
     EXPECT_EQ(pv[0][0], 0);
 }
 

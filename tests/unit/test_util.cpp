@@ -6,25 +6,20 @@
 #include <unistd.h>
 
 #include "board.h"
-#include "console.h"
 #include "engine_reset.h"
-#include "keys.h"
 #include "notation.h"
 
-void reset_engine() { capture_stdout(reset_engine_state); }
+void reset_engine() {
+    capture_stdout(reset_engine_state);
+}
 
 void setup_fen(const std::string &fen) {
     std::istringstream in(fen);
     std::string placement, side_field = "w", castle_field = "-", ep_field = "-";
     int fifty_field = 0;
     in >> placement >> side_field >> castle_field >> ep_field >> fifty_field;
-    set_fen(placement.c_str(), side_field.c_str(), castle_field.c_str());
-    ep = ep_field.size() == 2 ? (ep_field[0] - 'a') + ('8' - ep_field[1]) * 8 : -1;
-    fifty = fifty_field;
-    hply = 0;
-    ply = 0;
-    first_move[0] = 0;
-    ComputeHashCode();
+    set_position(placement.c_str(), side_field.c_str(), castle_field.c_str(), ep_field.c_str(),
+                 fifty_field);
     gen();
 }
 
@@ -42,7 +37,8 @@ std::string capture_stdout(const std::function<void()> &f) {
     lseek(fd, 0, SEEK_SET);
     char buf[4096];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, (size_t)n);
     close(fd);
     unlink(name.c_str());
     return out;

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "bbgen.h"
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 using namespace egbb_prober;
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "bbgen.h"
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 using namespace egbb_prober;
 
@@ -178,8 +178,8 @@ void Generator::decode(size_t i, Men &p) const {
     p.sq[1] = (int)(i & 63);
     i >>= 6;
     p.sq[0] = (int)((i >> 2) * 8 + (i & 3));
-    p.code[0] = _WKING;
-    p.code[1] = _BKING;
+    p.code[0] = WKING;
+    p.code[1] = BKING;
 }
 
 namespace {
@@ -265,7 +265,7 @@ void Generator::init_side(int side, void (*progress)(const char *, double)) {
             }
             const int dir = side ? -8 : 8, s = p.sq[i], to = s + dir;
             const bool last = rank_of(to) == (side ? 0 : 7);
-            static const int promo[4] = {_WQUEEN, _WROOK, _WBISHOP, _WKNIGHT};
+            static const int promo[4] = {WQUEEN, WROOK, WBISHOP, WKNIGHT};
             auto pawn_move = [&](int t, int j) {
                 if (!last)
                     play(i, t, j, 0);

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "bbgen.h"
-#include "egbbdll.h"
+#include "prober_internal.h"
 
 using namespace egbb_prober;
 
@@ -50,7 +50,7 @@ bool parse_material(const std::string &name, Material &m) {
         }
         const char *l = strchr(letters, ch);
         if (!l || !ch || kings == 0 || kings > 2 || n == 3) return false;
-        pc[n++] = (int)(l - letters) + _WQUEEN + (kings == 2 ? 6 : 0);
+        pc[n++] = (int)(l - letters) + WQUEEN + (kings == 2 ? 6 : 0);
     }
     if (kings != 2 || name[0] != 'k') return false;
     for (int i = n; i < 3; i++)
@@ -70,7 +70,7 @@ std::string material_name(const Material &m) {
 }
 
 std::vector<Material> dependencies(const Material &m) {
-    static const int promo[4] = {_WQUEEN, _WROOK, _WBISHOP, _WKNIGHT};
+    static const int promo[4] = {WQUEEN, WROOK, WBISHOP, WKNIGHT};
     std::vector<Material> out;
     // The material left when piece `taken` (-1: none) is captured and `pawn` (-1: none)
     // promotes to `q`.
@@ -78,7 +78,7 @@ std::vector<Material> dependencies(const Material &m) {
         int pc[3] = {0, 0, 0}, n = 0;
         for (int k = 0; k < m.n; k++)
             if (k != taken)
-                pc[n++] = k == pawn ? q + (piece_color(m.pc[k]) == _BLACK ? 6 : 0) : m.pc[k];
+                pc[n++] = k == pawn ? q + (piece_color(m.pc[k]) == BLACK ? 6 : 0) : m.pc[k];
         Material d;
         if (n == 0 || !canonical_material(n, pc, d)) return;
         for (const Material &x : out)

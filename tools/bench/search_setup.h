@@ -8,12 +8,12 @@
 #include <unistd.h>
 
 #include "board.h"
-#include "console.h"
-#include "hash.h"
-#include "keys.h"
+#include "game.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"
+#include "session.h"
+#include "settings.h"
 
 struct Switches {
     int null_move = 0, razor = 0, futility = 0, lmr = 0, delta = 0, mtdf = 0;
@@ -47,14 +47,7 @@ inline int parse_switches(int argc, char **argv, Switches *s) {
 // no learning, and no input, so that only the depth or the clock ends a search.
 inline void search_setup(const Switches &s) {
     input_use_text("");
-    set_initial_position();
-    init_hash();
-    mb_hash = 16;
-    kb_hash_pawn = 1024;
-    hashing = 1;
-    HashInit();
-    HashPawnInit();
-    null_move = make_move_word(8, 8, 0, FLAG_NULL);
+    fresh_engine(16, 1024);
     nulling_move = s.null_move;
     razor = s.razor;
     futility = s.futility;
@@ -63,7 +56,6 @@ inline void search_setup(const Switches &s) {
     emtdf = s.mtdf;
     mtdf_window = 100;
     check_nodes = 10000;
-    learning = 0;
     analyzing = 0;
     anticipedmove = 0;
 }
@@ -72,12 +64,7 @@ inline void search_setup(const Switches &s) {
 inline void setup_position(const std::string &line) {
     char placement[128] = "", side_field[8] = "w", castle_field[8] = "-", ep_field[8] = "-";
     sscanf(line.c_str(), "%127s %7s %7s %7s", placement, side_field, castle_field, ep_field);
-    set_fen(placement, side_field, castle_field);
-    ep = ep_field[0] >= 'a' && ep_field[0] <= 'h' ? (ep_field[0] - 'a') + ('8' - ep_field[1]) * 8
-                                                  : -1;
-    fifty = hply = ply = 0;
-    first_move[0] = 0;
-    ComputeHashCode();
+    set_position(placement, side_field, castle_field, ep_field);
     gen();
 }
 
@@ -88,7 +75,7 @@ inline void quiet_think() {
     int saved = dup(1), null_fd = open("/dev/null", O_WRONLY);
     dup2(null_fd, 1);
     close(null_fd);
-    think(0);
+    think(THINK_SILENT);
     fflush(stdout);
     dup2(saved, 1);
     close(saved);

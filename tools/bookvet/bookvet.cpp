@@ -28,8 +28,8 @@ namespace {
 
 // One line of a text with the judge's scores after each of its moves.
 struct VettedLine {
-    int number;        // in the text, from 1
-    std::string text;  // as written
+    int number;       // in the text, from 1
+    std::string text; // as written
     std::vector<int> after;
     std::vector<bool> playable;
     int kept;
@@ -47,8 +47,10 @@ std::string judge_fen() {
         if (castle & (1 << i)) fen += RIGHTS[i];
     if (!castle) fen += '-';
     fen += ' ';
-    if (ep < 0) fen += '-';
-    else fen += {char('a' + ep % 8), char('8' - ep / 8)};
+    if (ep < 0)
+        fen += '-';
+    else
+        fen += {char('a' + ep % 8), char('8' - ep / 8)};
     return fen + " 0 1";
 }
 
@@ -87,7 +89,8 @@ struct Run {
     // failing judge.
     bool vet(const std::string &path, std::vector<VettedLine> &out) {
         std::vector<std::string> texts;
-        if (!read_text_lines(path, texts)) return fprintf(stderr, "cannot read %s\n", path.c_str()), false;
+        if (!read_text_lines(path, texts))
+            return fprintf(stderr, "cannot read %s\n", path.c_str()), false;
         for (size_t i = 0; i < texts.size(); i++) {
             if (texts[i].empty()) continue;
             fprintf(stderr, "\r%s: line %zu of %zu, %d positions searched, %d from the cache ",
@@ -178,14 +181,14 @@ struct Run {
             if (v.verdict == VetVerdict::KEPT) continue;
             std::string tail = v.text.substr(first_moves(v.text, v.kept).size());
             say(format("  %s %d: %s| %s(%s)\n", v.verdict == VetVerdict::CUT ? "cut" : "dropped",
-                       v.number, first_moves(v.text, v.kept).c_str(),
-                       first_moves(tail, 1).c_str(),
+                       v.number, first_moves(v.text, v.kept).c_str(), first_moves(tail, 1).c_str(),
                        pawns(-exit_loss(initial, v, v.kept + 1)).c_str()));
         }
         FILE *f = fopen(out_path.c_str(), "w");
         for (const std::string &t : written)
             if (f) fprintf(f, "%s\n", t.c_str());
-        if (!f || fclose(f) != 0) return fprintf(stderr, "cannot write %s\n", out_path.c_str()), false;
+        if (!f || fclose(f) != 0)
+            return fprintf(stderr, "cannot write %s\n", out_path.c_str()), false;
         return true;
     }
 };
@@ -208,11 +211,16 @@ int main(int argc, char **argv) {
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {
         std::string opt = argv[i], value = argv[i + 1];
-        if (opt == "--depth") settings.depth = atoi(value.c_str());
-        else if (opt == "--nodes") settings.nodes = atol(value.c_str());
-        else if (opt == "--engine") settings.engine = value;
-        else if (opt == "--cache") settings.cache = value;
-        else return usage();
+        if (opt == "--depth")
+            settings.depth = atoi(value.c_str());
+        else if (opt == "--nodes")
+            settings.nodes = atol(value.c_str());
+        else if (opt == "--engine")
+            settings.engine = value;
+        else if (opt == "--cache")
+            settings.cache = value;
+        else
+            return usage();
     }
     if (argc - i < 2 || settings.depth < 1 || settings.nodes < 0) return usage();
     std::string out_dir = argv[i++];

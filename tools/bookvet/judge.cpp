@@ -100,7 +100,8 @@ bool Judge::start(std::string &err) {
         if (!fgets(buf, sizeof buf, from_))
             return err = settings_.engine + " does not speak UCI", false;
         line = buf;
-        if (line.compare(0, 8, "id name ") == 0) name = line.substr(8, line.find_last_not_of("\r\n") - 7);
+        if (line.compare(0, 8, "id name ") == 0)
+            name = line.substr(8, line.find_last_not_of("\r\n") - 7);
         ok = line.compare(0, 5, "uciok") == 0;
     }
     send("setoption name Threads value 1");
@@ -125,8 +126,10 @@ bool Judge::load_cache(std::string &err) {
             if (tab) cache_[std::string(buf, tab)] = atoi(tab + 1);
         }
         fclose(in);
-        if (!same) cache_.clear();
-        else cache_file_ = fopen(settings_.cache.c_str(), "a");
+        if (!same)
+            cache_.clear();
+        else
+            cache_file_ = fopen(settings_.cache.c_str(), "a");
     }
     if (!cache_file_ && (cache_file_ = fopen(settings_.cache.c_str(), "w")))
         fprintf(cache_file_, "%s\n", header.c_str());

@@ -16,8 +16,8 @@ constexpr int VET_MIN_PLIES = 8;
 
 // How much worse off than the initial position the move of ply k (0 = White's first move) leaves
 // the side that played it, when the judge gives `after` for the position after it.
-inline int vet_loss(int initial, int after, int ply) {
-    return ply % 2 == 0 ? initial - after : after - initial;
+inline int vet_loss(int initial, int after, int k) {
+    return k % 2 == 0 ? initial - after : after - initial;
 }
 
 // The plies of a line to keep: those before its first move that loses more than the margin. A

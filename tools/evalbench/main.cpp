@@ -11,10 +11,10 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "eval.h"
 #include "hash.h"
 #include "notation.h"
+#include "settings.h"
 
 static const char *const positions[] = {
     "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
@@ -41,8 +41,7 @@ static void setup(const char *fen) {
     std::istringstream in(fen);
     std::string placement, side_field, castle_field;
     in >> placement >> side_field >> castle_field;
-    set_fen(placement.c_str(), side_field.c_str(), castle_field.c_str());
-    ply = 0;
+    set_position(placement.c_str(), side_field.c_str(), castle_field.c_str());
 }
 
 // Evaluates every position `repeat` times in each of ROUNDS rounds, keeping each position's
@@ -72,8 +71,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     hashing = 0; // the setups below need no transposition table
-    kb_hash_pawn = 1024;
-    HashPawnInit();
+    HashPawnInit(1024);
 
     long checksum_on = 0, checksum_off = 0;
     hashing = 1;

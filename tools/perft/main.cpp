@@ -11,9 +11,9 @@
 #include <string>
 
 #include "board.h"
-#include "console.h"
 #include "keys.h"
 #include "notation.h"
+#include "settings.h"
 
 static uint64_t perft(int depth) {
     if (depth == 0) return 1;
@@ -32,11 +32,7 @@ static void setup(const std::string &fen) {
     std::string placement, side_field = "w", castle_field = "-", ep_field = "-";
     in >> placement >> side_field >> castle_field >> ep_field;
     hashing = 0;
-    set_fen(placement.c_str(), side_field.c_str(), castle_field.c_str());
-    ep = ep_field.size() == 2 ? (ep_field[0] - 'a') + ('8' - ep_field[1]) * 8 : -1;
-    fifty = hply = ply = 0;
-    first_move[0] = 0;
-    ComputeHashCode();
+    set_position(placement.c_str(), side_field.c_str(), castle_field.c_str(), ep_field.c_str());
 }
 
 static double seconds_since(std::chrono::steady_clock::time_point t0) {
@@ -104,7 +100,8 @@ int main(int argc, char **argv) {
     if (argc >= 3 && !strcmp(argv[1], "--suite"))
         return run_suite(argv[2], argc >= 4 ? atoi(argv[3]) : 99);
     if (argc < 3) {
-        fprintf(stderr, "usage: vrk-perft FEN DEPTH [--divide] | vrk-perft --suite FILE [MAXDEPTH]\n");
+        fprintf(stderr,
+                "usage: vrk-perft FEN DEPTH [--divide] | vrk-perft --suite FILE [MAXDEPTH]\n");
         return 2;
     }
     return run_one(argv[1], atoi(argv[2]), argc >= 4 && !strcmp(argv[3], "--divide"));

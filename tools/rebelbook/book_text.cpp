@@ -117,4 +117,3 @@ bool parse_line(const std::string &text, std::vector<BookMove> &line, std::strin
     }
     return true;
 }
-

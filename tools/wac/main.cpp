@@ -17,10 +17,6 @@ int piece_of_letter(char c) {
     return p ? (int)(p - letters) : -1;
 }
 
-int square_at(const char *s) {
-    return (s[0] - 'a') + ('8' - s[1]) * 8;
-}
-
 // True when the standard algebraic text san names move m of the current position.
 bool san_names(std::string san, int m) {
     while (!san.empty() && strchr("+#!?", san.back()))
