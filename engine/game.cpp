@@ -196,6 +196,12 @@ int first_legal_move() {
     return 0;
 }
 
+// Without a time or depth limit only input ends a search, as in pondering: it must then stop
+// when none can come.
+bool only_input_ends(unsigned budget) {
+    return budget == NO_TIME_LIMIT && max_depth >= DEFAULT_MAX_DEPTH;
+}
+
 // A short search without the table, then the first legal move should even that find nothing.
 void fallback_search(int mode) {
     int saved_hashing = hashing;
@@ -344,10 +350,15 @@ int resign() {
 void think_for_move(int mode) {
     const unsigned budget = max_time;
     max_time = guarded_budget(budget);
-    // Without a time or depth limit only input ends the search, as in pondering.
-    stop_on_input_end = budget == NO_TIME_LIMIT && max_depth >= DEFAULT_MAX_DEPTH;
+    stop_on_input_end = only_input_ends(budget);
     think(mode);
     stop_on_input_end = 0;
     if (!pv[0][0] && !bioskey() && first_legal_move()) fallback_search(mode);
     max_time = budget;
+}
+
+void think_for_hint() {
+    stop_on_input_end = only_input_ends(max_time);
+    think(THINK_SILENT);
+    stop_on_input_end = 0;
 }

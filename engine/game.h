@@ -54,5 +54,7 @@ unsigned guarded_budget(unsigned budget);
 int find_ponder_move(const char *text);
 int do_ponder(const char *text);
 void think_for_move(int mode);
+// The search behind a hint: after analysis it has no limit, and stops when no input can come.
+void think_for_hint();
 void print_result();
 int resign();

@@ -46,6 +46,7 @@ size_t in_head = 0, in_tail = 0;
 bool in_eof = false;
 char last_taken = '\n';         // the last byte the readers took in; '\n' when it ended a line
 const char *text_src = nullptr; // tests read from a text instead of the descriptor
+bool text_arrives = false;      // and its rest counts as input that has arrived
 bool on_pipe = true;            // not a console: '.' is ignorable there
 
 size_t in_avail() {
@@ -302,8 +303,9 @@ bool buffer_holds_input() {
 
 } // namespace
 
-void input_use_text(const char *text) {
+void input_use_text(const char *text, bool arriving) {
     text_src = text;
+    text_arrives = arriving;
     in_head = in_tail = 0;
     in_eof = false;
     last_taken = '\n';
@@ -324,6 +326,7 @@ bool input_cannot_arrive() {
 }
 
 int bioskey() {
+    if (text_src && text_arrives) return *text_src != '\0' || buffer_holds_input();
     if (input_from_file()) return 0;
 #ifdef _WIN32
     if (in_eof) return 0;

@@ -40,8 +40,9 @@ bool input_ended();
 bool input_cannot_arrive();
 
 // Tests: reads input from the given text, as from a regular file, instead of standard input
-// (nullptr restores stdin).
-void input_use_text(const char *text);
+// (nullptr restores stdin). With `arriving`, what is left of the text counts as input that has
+// arrived, as from an interface that writes ahead: every search stops at its first check.
+void input_use_text(const char *text, bool arriving = false);
 
 // Closes a file that was written; false when any write to it failed. Output is buffered, so a
 // full disk may show only here, when the last of it is flushed.

@@ -314,7 +314,7 @@ Flow cmd_analyze(const char *, Session &) {
 }
 
 Flow cmd_hint(const char *, Session &) {
-    think(THINK_SILENT);
+    think_for_hint();
     if (pv[0][0] != 0) {
         printf("Hint: %s\n", move_str(pv[0][0]));
         fflush(stdout);

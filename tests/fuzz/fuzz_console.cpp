@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     anticipedmove = 0;
     stop_depth = 1;
     last_move[0] = anti_move[0] = '\0';
-    input_use_text(text.c_str());
+    input_use_text(text.c_str(), true);
     console_main();
     input_use_text(nullptr);
     return 0;

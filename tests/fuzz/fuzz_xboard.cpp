@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     max_depth = 40;
     post = THINK_SILENT;
     last_move[0] = anti_move[0] = '\0';
-    input_use_text(text.c_str());
+    input_use_text(text.c_str(), true);
     xboard();
     input_use_text(nullptr);
     return 0;

@@ -37,7 +37,7 @@ std::string position_text() {
 void run_xboard(const std::string &text) {
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::current_path("data");
-    input_use_text(text.c_str());
+    input_use_text(text.c_str(), true);
     capture_stdout([] { xboard(); });
     input_use_text(nullptr);
     std::filesystem::current_path(home);
