@@ -7,7 +7,7 @@ import re
 import subprocess
 import time
 
-from vrk_e2e import VRK, Checks, Running, rc_with, run, workdir
+from vrk_e2e import NATIVE, VRK, Checks, Running, rc_with, run, workdir
 
 c = Checks()
 
@@ -92,7 +92,6 @@ FULL = ["Stats: 1 variations, 0 variations killees\nCannot write vrkpers.opn\n",
 # /dev/full and mount namespaces belong to this system: an engine run under an emulator writes
 # through the emulator's file layer, which lives outside the namespace and reports the writes
 # to /dev/full as done.
-NATIVE = open(VRK, "rb").read(4) == b"\x7fELF"
 CASES = [("names taken by directories", run_spoiled(os.mkdir), UNWRITABLE)]
 if NATIVE:
     CASES += [("full disk", run_spoiled(lambda path: os.symlink("/dev/full", path)), FULL),
