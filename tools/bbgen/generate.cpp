@@ -266,6 +266,7 @@ uint8_t Generator::en_passant(const Men &p, int side, int pawn) const {
 // The first state of a position for `side` to move: its value when its own moves settle it,
 // else the number of its moves that stay in the material.
 uint8_t Generator::initial_state(const Men &p, int side) const {
+    const Tables &t = T();
     uint64_t o = 0;
     for (int k = 0; k < p.n; k++) {
         if ((o & bit(p.sq[k])) ||
@@ -275,20 +276,44 @@ uint8_t Generator::initial_state(const Men &p, int side) const {
     }
     // The side that has just moved may not be in check (which also keeps the kings apart).
     if (p.attacked(p.sq[side ^ 1], side, o)) return S_ILLEGAL;
+    const int ks = p.sq[side];
     const uint64_t own = p.occ_of(side);
+    const bool check = p.attacked(ks, side ^ 1, o);
+    // Squares the king may not step to (the opponent's attacks through the king's own square),
+    // and for each man the squares it may move to without uncovering its king.
+    uint64_t guarded = 0, allowed[5] = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
+    for (int j = 0; j < p.n; j++) {
+        if (color_of(p.code[j]) == side) continue;
+        const int s = p.sq[j], type = piece_type(p.code[j]);
+        guarded |= type == PAWN ? t.pawn[side ^ 1][s] : p.reach(j, o ^ bit(ks));
+        const uint8_t line = t.line[s][ks];
+        if (type == KING || type == KNIGHT || type == PAWN || !line ||
+            (type != QUEEN && line != (type == ROOK ? ROOK_LINE : BISHOP_LINE)))
+            continue;
+        const uint64_t between = t.between[s][ks] & o;
+        if (between && !(between & (between - 1)) && (between & own))
+            allowed[p.at(__builtin_ctzll(between))] = t.between[s][ks] | bit(s);
+    }
+    auto legal_move = [&](int i, int to, int j) {
+        if (i == side) return !(guarded & bit(to));
+        if (!check) return (allowed[i] & bit(to)) != 0;
+        return !p.attacked(ks, side ^ 1, (o ^ bit(p.sq[i])) | bit(to), j);
+    };
     int legal = 0, in_table = 0;
     bool draw_exit = false;
     // Plays man i to `to` (capturing man j, promoting to prom); true when the move wins.
     auto play = [&](int i, int to, int j, int prom, bool double_step) {
-        const uint64_t occ = (o ^ bit(p.sq[i])) | bit(to);
-        const int king = i == side ? to : p.sq[side];
-        if (p.attacked(king, side ^ 1, occ, j)) return false;
+        if (!legal_move(i, to, j)) return false;
         legal++;
+        if (j < 0 && !prom && !double_step) {
+            in_table++;
+            return false;
+        }
         Men c = p;
         c.sq[i] = to;
         if (j < 0 && !prom) {
             // A double step that the opponent wins by taking en passant is refuted already.
-            if (!double_step || en_passant(c, side ^ 1, i) != V_WIN) in_table++;
+            if (en_passant(c, side ^ 1, i) != V_WIN) in_table++;
             return false;
         }
         if (j >= 0) c.code[j] = 0;
@@ -320,10 +345,10 @@ uint8_t Generator::initial_state(const Men &p, int side) const {
                 play(i, s + 2 * dir, -1, 0, true))
                 return S_WIN;
         }
-        for (uint64_t b = T().pawn[side][s] & o & ~own; b; b &= b - 1)
+        for (uint64_t b = t.pawn[side][s] & o & ~own; b; b &= b - 1)
             if (pawn_move(__builtin_ctzll(b), p.at(__builtin_ctzll(b)))) return S_WIN;
     }
-    if (!legal) return p.in_check(side) ? S_LOSS : S_DRAW;
+    if (!legal) return check ? S_LOSS : S_DRAW;
     if (!in_table) return draw_exit ? S_DRAW : S_LOSS;
     return (uint8_t)(in_table | (draw_exit ? DRAW_EXIT : 0));
 }
@@ -365,9 +390,16 @@ void Generator::retract(size_t i, int side, std::vector<uint64_t> *next) {
             const uint8_t ep = en_passant(p, side, k);
             if (ep == V_WIN || (v == V_LOSS && ep == V_DRAW)) return;
         }
-        Men x = p;
-        x.sq[k] = from;
-        const size_t xi = encode(x);
+        // Position i is in canonical form, so only a move of the white king can change the
+        // symmetry; any other man shifts its own field of the index.
+        size_t xi;
+        if (k == 0) {
+            Men x = p;
+            x.sq[k] = from;
+            xi = encode(x);
+        } else {
+            xi = i + (size_t)(int64_t)(from - p.sq[k]) * ((size_t)1 << (6 * (p.n - 1 - k)));
+        }
         uint8_t *st = &state_[mover][xi];
         uint8_t cur = __atomic_load_n(st, __ATOMIC_RELAXED), nw;
         do {
