@@ -49,6 +49,17 @@ inline bool legal(const Position &p) {
     return !s.attacks(p.side, pb::SQ6488(p.side == 0 ? p.bk : p.wk));
 }
 
+// The position in FEN, for the engine's board.
+inline std::string fen_of(const Position &p) {
+    std::string board(64, '1'), fen;
+    board[p.wk] = 'K', board[p.bk] = 'k';
+    for (int i = 0; i < 3 && p.pc[i]; i++)
+        board[p.sq[i]] = ".KQRBNPkqrbnp"[p.pc[i]];
+    for (int row = 7; row >= 0; row--)
+        fen += board.substr(row * 8, 8) + (row ? "/" : p.side ? " b - - 0 1" : " w - - 0 1");
+    return fen;
+}
+
 // A legal position of the material with `side` to move, drawn at random.
 inline Position random_position(std::mt19937 &rng, int side, const std::vector<int> &pcs) {
     for (;;) {

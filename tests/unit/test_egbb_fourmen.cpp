@@ -1,9 +1,11 @@
-// Four-men bitbases against a small independent search on the engine's own board: positions
+// Four-men bitbases against small independent searches on the engine's own board: positions
 // where the side to move is mated or stalemated, can mate at once, or can capture into a
 // three-men position that is lost for the opponent (the three-men tables are checked against
-// an outside reference by the end-to-end tests) must probe accordingly.
+// an outside reference by the end-to-end tests) must probe accordingly; and a pawn's double
+// step past an enemy pawn is worth what the engine's moves, en passant included, make of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "board.h"
@@ -13,16 +15,6 @@
 #include "test_util.h"
 
 namespace {
-
-std::string fen_of(const Position &p) {
-    std::string board(64, '1'), fen;
-    board[p.wk] = 'K', board[p.bk] = 'k';
-    for (int i = 0; i < 2; i++)
-        board[p.sq[i]] = ".KQRBNPkqrbnp"[p.pc[i]];
-    for (int row = 7; row >= 0; row--)
-        fen += board.substr(row * 8, 8) + (row ? "/" : p.side ? " b - - 0 1" : " w - - 0 1");
-    return fen;
-}
 
 // Value for the side to move when a look `depth` plies deep settles it without the four-men
 // tables: 1, 0, -1, or 2 when it does not. Three men are looked up.
@@ -46,7 +38,57 @@ int look(int depth) {
     return legal_moves ? 2 : in_check(side) ? -1 : 0;
 }
 
+// The tables' value for the side to move (no en-passant right), raised by the en-passant
+// captures the engine's move generator offers.
+int value_with_en_passant() {
+    const int r = eval_egbb();
+    int v = (r > 0) - (r < 0);
+    gen();
+    for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
+        if (!(move_bits(gen_dat[i].m) & FLAG_EP) || !makemove(gen_dat[i].m)) continue;
+        const int child = eval_egbb();
+        v = std::max(v, -((child > 0) - (child < 0)));
+        takeback();
+    }
+    return v;
+}
+
 } // namespace
+
+TEST(EgbbFourMen, DoubleStepsPastAPawnCountTheEnPassantReply) {
+    const std::string files = egbb_files();
+    ASSERT_FALSE(files.empty()) << EGBB_MISSING;
+    capture_stdout([&] { load_egbb_5men(files.c_str(), 8 << 20, 1); });
+    reset_engine();
+    std::mt19937 rng(17);
+    int bad = 0;
+    for (int n = 0; n < 4000; n++) {
+        // The side to move has a pawn on its second rank and the other pawn stands on the
+        // fourth rank of a neighbouring file, ready to take en passant.
+        const int side = n & 1, file = (int)(rng() % 8);
+        const int other = file + (file == 0 || (file < 7 && rng() % 2) ? 1 : -1);
+        Position p{side, 0, 0, {pb::_WPAWN, pb::_BPAWN}, {0, 0, 0}};
+        p.sq[side] = (side ? 48 : 8) + file;
+        p.sq[side ^ 1] = (side ? 32 : 24) + other;
+        const int step = side ? -8 : 8;
+        auto blocks = [&](int k) { return k == p.sq[side] + step || k == p.sq[side] + 2 * step; };
+        do {
+            p.wk = (int)(rng() % 64), p.bk = (int)(rng() % 64);
+        } while (!legal(p) || blocks(p.wk) || blocks(p.bk));
+        setup_fen(fen_of(p));
+        int best = -2;
+        gen();
+        for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
+            if (!makemove(gen_dat[i].m)) continue;
+            best = std::max(best, -value_with_en_passant());
+            takeback();
+        }
+        if (best == -2) best = in_check(side) ? -1 : 0;
+        const int r = p.probe();
+        if ((r > 0) - (r < 0) != best && bad++ < 3)
+            ADD_FAILURE() << fen_of(p) << ": probe " << r << ", one ply gives " << best;
+    }
+}
 
 TEST(EgbbFourMen, AgreesWithAnIndependentOnePlyLook) {
     const std::string files = egbb_files();

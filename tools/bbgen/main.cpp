@@ -2,6 +2,7 @@
 //
 //   vrk-bbgen [--verify N] [--threads N] OUTDIR NAME...
 //   vrk-bbgen --count [--threads N] DIR NAME...
+//   vrk-bbgen --speed DIR NAME...
 //
 // NAME is a material stem (kqk, kbnk, kpkp, krpkr) or all3 / all4 / all5. The tables a material
 // reaches by a capture or a promotion are generated first; a table whose two files are present
@@ -12,7 +13,8 @@
 // --count reads finished tables and prints, for each side to move, how many legal positions are
 // won, drawn and lost, counted as published tablebase statistics count them: one position of
 // each class under the symmetries (the white king on files a-d with pawns, the 462 king pairs
-// without), pawns on ranks 2 to 7, no en-passant right.
+// without), pawns on ranks 2 to 7, no en-passant right. --speed measures probes per second of
+// random positions with the tables on disk and in memory.
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -193,6 +196,53 @@ bool count(const std::string &dir, const Material &m, int threads, long out[2][4
 
 } // namespace
 
+// ---- probing speed ----------------------------------------------------------------------------
+
+namespace {
+
+// Probes per second of random legal positions of a material through probe_egbb_5men, with the
+// tables on disk (read through the block cache) and in memory: cold, each position's first
+// probe after loading; warm, the same positions again, their blocks now in the cache.
+void speed(const std::string &dir, const Material &m) {
+    constexpr int POSITIONS = 4000, CACHE = 64 << 20;
+    std::mt19937 rng(1);
+    SEARCHER board;
+    std::vector<std::array<int, 6>> positions; // side, wk, bk, three squares
+    while (positions.size() < POSITIONS) {
+        std::array<int, 6> p;
+        for (int &x : p)
+            x = (int)(rng() & 63);
+        p[0] &= 1;
+        uint64_t used = 1ull << p[1] | 1ull << p[2];
+        bool ok = p[1] != p[2];
+        int s88[3] = {0, 0, 0};
+        for (int k = 0; k < m.n && ok; k++) {
+            ok = !(used >> p[3 + k] & 1) && (piece_type(m.pc[k]) != PAWN || (p[3 + k] >= 8 && p[3 + k] < 56));
+            used |= 1ull << p[3 + k];
+            s88[k] = SQ6488(p[3 + k]);
+        }
+        if (!ok) continue;
+        board.set_pos(p[0], SQ6488(p[1]), SQ6488(p[2]), m.pc[0], s88[0], m.pc[1], s88[1], m.pc[2], s88[2]);
+        if (!board.attacks(p[0], SQ6488(p[0] ? p[1] : p[2]))) positions.push_back(p);
+    }
+    static const std::pair<const char *, int> modes[] = {{"on disk", 0}, {"in memory", 3}};
+    for (const auto &[where, option] : modes) {
+        load_tables((dir + "/").c_str(), CACHE, option, false);
+        for (const char *pass : {"cold", "warm"}) {
+            const auto start = std::chrono::steady_clock::now();
+            long sum = 0;
+            for (const auto &p : positions)
+                sum += probe_egbb_5men(p[0], p[1], p[2], m.pc[0], p[3], m.pc[1], p[4], m.pc[2], p[5]);
+            const double secs =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            printf("%-6s %-9s %s: %.0f probes/s (checksum %ld)\n", material_name(m).c_str(), where,
+                   pass, POSITIONS / secs, sum);
+        }
+    }
+}
+
+} // namespace
+
 // ---- driver -----------------------------------------------------------------------------------
 
 namespace {
@@ -356,6 +406,7 @@ std::vector<std::string> expand(const std::string &arg) {
 int usage() {
     fprintf(stderr, "usage: vrk-bbgen [--verify N] [--threads N] OUTDIR NAME...\n"
                     "       vrk-bbgen --count [--threads N] DIR NAME...\n"
+                    "       vrk-bbgen --speed DIR NAME...\n"
                     "  NAME: a material such as kqk, kbnk, krpkr, or all3, all4, all5\n");
     return 1;
 }
@@ -363,12 +414,12 @@ int usage() {
 } // namespace
 
 int main(int argc, char **argv) {
-    bool counting = false;
+    bool counting = false, timing = false;
     int a = 1;
     for (; a < argc && argv[a][0] == '-'; a++) {
         const std::string opt = argv[a];
-        if (opt == "--count") {
-            counting = true;
+        if (opt == "--count" || opt == "--speed") {
+            (opt == "--count" ? counting : timing) = true;
         } else if ((opt == "--verify" || opt == "--threads") && a + 1 < argc) {
             (opt == "--verify" ? run.verify_samples : run.threads) = atoi(argv[++a]);
         } else {
@@ -389,6 +440,11 @@ int main(int argc, char **argv) {
         }
     init_indices();
     init_sqatt();
+    if (timing) {
+        for (const Material &m : named)
+            speed(run.dir, m);
+        return 0;
+    }
     if (counting) {
         for (const Material &m : named) {
             long c[2][4];
