@@ -13,6 +13,9 @@
 // king (all orbits have the same size), so forward counts and backward visits match.
 #include <atomic>
 #include <thread>
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
 
 #include "bbgen.h"
 #include "egbbdll.h"
@@ -90,6 +93,19 @@ struct Tables {
 const Tables &T() {
     static const Tables t;
     return t;
+}
+
+// Sizes a large array, on huge pages where the system offers them: the retrograde pass reads
+// and writes its arrays at random, and with small pages much of its time goes to address
+// translation.
+template <class T> void allocate(std::vector<T> &v, size_t n) {
+    v.reserve(n);
+#ifdef MADV_HUGEPAGE
+    const uintptr_t huge = 2 << 20, begin = ((uintptr_t)v.data() + huge - 1) & ~(huge - 1),
+                    end = (uintptr_t)(v.data() + n) & ~(huge - 1);
+    if (end > begin) madvise((void *)begin, end - begin, MADV_HUGEPAGE);
+#endif
+    v.assign(n, T());
 }
 
 // Generator states of a position, one byte a side: below DECIDED, the number of moves still to
@@ -208,9 +224,9 @@ Generator::Generator(const Material &m, const Oracle &oracle, int threads)
         pawns_ |= piece_type(m.pc[i]) == PAWN;
     size_ = space(m);
     for (int s = 0; s < 2; s++) {
-        state_[s].assign(size_, 0);
+        allocate(state_[s], size_);
         for (int parity = 0; parity < 2; parity++)
-            fresh_[parity][s].assign((size_ + 63) / 64, 0);
+            allocate(fresh_[parity][s], (size_ + 63) / 64);
     }
 }
 
