@@ -8,13 +8,15 @@
 // reaches by a capture or a promotion are generated first; a table whose two files are present
 // is skipped, so a stopped run resumes with the table it was making. --verify N loads every
 // table written by the run through the prober and compares N random positions per side with the
-// generator's values; any difference fails the run.
+// generator's values; any difference fails the run. --threads sets the threads of a table's
+// analysis and of the counting (every core by default).
 //
 // --count reads finished tables and prints, for each side to move, how many legal positions are
 // won, drawn and lost, counted as published tablebase statistics count them: one position of
 // each class under the symmetries (the white king on files a-d with pawns, the 462 king pairs
 // without), pawns on ranks 2 to 7, no en-passant right. --speed measures probes per second of
 // random positions with the tables on disk and in memory.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -34,6 +36,12 @@ using namespace egbb_prober;
 // ---- materials ------------------------------------------------------------------------------
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 // Canonical codes of a list of pieces, found by indexing a sample position with them.
 bool canonical_material(int n, const int *pc, Material &m) {
@@ -201,10 +209,11 @@ bool count(const std::string &dir, const Material &m, int threads, long out[2][4
 namespace {
 
 // Probes per second of random legal positions of a material through probe_egbb_5men, with the
-// tables on disk (read through the block cache) and in memory: cold, each position's first
-// probe after loading; warm, the same positions again, their blocks now in the cache.
+// tables on disk (read through the block cache) and in memory, and the engine's default cache:
+// cold, each position's first probe after loading; warm, a few hundred positions probed again
+// and again, their blocks held by the cache.
 void speed(const std::string &dir, const Material &m) {
-    constexpr int POSITIONS = 4000, CACHE = 64 << 20;
+    constexpr int POSITIONS = 4000, WARM = 256, WARM_ROUNDS = 256, CACHE = 4 << 20;
     std::mt19937 rng(1);
     SEARCHER board;
     std::vector<std::array<int, 6>> positions; // side, wk, bk, three squares
@@ -217,27 +226,32 @@ void speed(const std::string &dir, const Material &m) {
         bool ok = p[1] != p[2];
         int s88[3] = {0, 0, 0};
         for (int k = 0; k < m.n && ok; k++) {
-            ok = !(used >> p[3 + k] & 1) && (piece_type(m.pc[k]) != PAWN || (p[3 + k] >= 8 && p[3 + k] < 56));
+            ok = !(used >> p[3 + k] & 1) &&
+                 (piece_type(m.pc[k]) != PAWN || (p[3 + k] >= 8 && p[3 + k] < 56));
             used |= 1ull << p[3 + k];
             s88[k] = SQ6488(p[3 + k]);
         }
         if (!ok) continue;
-        board.set_pos(p[0], SQ6488(p[1]), SQ6488(p[2]), m.pc[0], s88[0], m.pc[1], s88[1], m.pc[2], s88[2]);
+        board.set_pos(p[0], SQ6488(p[1]), SQ6488(p[2]), m.pc[0], s88[0], m.pc[1], s88[1], m.pc[2],
+                      s88[2]);
         if (!board.attacks(p[0], SQ6488(p[0] ? p[1] : p[2]))) positions.push_back(p);
     }
+    auto probes_per_second = [&](int count, int rounds) {
+        const auto start = Clock::now();
+        for (int r = 0; r < rounds; r++)
+            for (int i = 0; i < count; i++) {
+                const auto &p = positions[i];
+                probe_egbb_5men(p[0], p[1], p[2], m.pc[0], p[3], m.pc[1], p[4], m.pc[2], p[5]);
+            }
+        return count * rounds / seconds_since(start);
+    };
     static const std::pair<const char *, int> modes[] = {{"on disk", 0}, {"in memory", 3}};
     for (const auto &[where, option] : modes) {
         load_tables((dir + "/").c_str(), CACHE, option, false);
-        for (const char *pass : {"cold", "warm"}) {
-            const auto start = std::chrono::steady_clock::now();
-            long sum = 0;
-            for (const auto &p : positions)
-                sum += probe_egbb_5men(p[0], p[1], p[2], m.pc[0], p[3], m.pc[1], p[4], m.pc[2], p[5]);
-            const double secs =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            printf("%-6s %-9s %s: %.0f probes/s (checksum %ld)\n", material_name(m).c_str(), where,
-                   pass, POSITIONS / secs, sum);
-        }
+        const double cold = probes_per_second(POSITIONS, 1);
+        probes_per_second(WARM, 1);
+        printf("%-6s %-9s cold %.0f probes/s, warm %.0f probes/s\n", material_name(m).c_str(),
+               where, cold, probes_per_second(WARM, WARM_ROUNDS));
     }
 }
 
@@ -247,12 +261,10 @@ void speed(const std::string &dir, const Material &m) {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // One run: the tables still to make, dependencies first, and the state of the progress line.
 struct Run {
     std::string dir;
-    int verify_samples = 0, threads = 2;
+    int verify_samples = 0, threads = (int)std::max(1u, std::thread::hardware_concurrency());
     std::set<std::string> planned;
     std::vector<Material> order;
     double total_work = 0, done_work = 0, done_seconds = 0;
@@ -262,12 +274,9 @@ struct Run {
 };
 Run run;
 
-double seconds_since(Clock::time_point t) {
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
 
 std::string hms(double seconds) {
-    const long s = (long)seconds;
+    const long s = std::max(0L, (long)seconds);
     char text[32];
     snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
     return text;
