@@ -44,6 +44,12 @@ const int DF[8] = {0, 1, 1, -1, 0, -1, -1, 1}, DR[8] = {1, 0, 1, 1, -1, 0, -1, -
 const uint8_t SLIDER_DIRS[7] = {0, 0, 0xFF, 0x33, 0xCC, 0, 0};
 enum : uint8_t { NO_LINE = 0, ROOK_LINE = 1, BISHOP_LINE = 2 };
 
+// Whether a piece of the type moves along a line of the kind (NO_LINE: none).
+bool slides_along(int type, uint8_t line) {
+    return line && (type == QUEEN || (type == ROOK && line == ROOK_LINE) ||
+                    (type == BISHOP && line == BISHOP_LINE));
+}
+
 // Attack and ray tables on the 0..63 board.
 struct Tables {
     uint64_t king[64], knight[64], pawn[2][64], between[64][64], ray[64][8];
@@ -170,13 +176,10 @@ struct Generator::Men {
             case PAWN:
                 if (t.pawn[by][s] & bit(target)) return true;
                 break;
-            default: {
-                const uint8_t line = t.line[s][target];
-                const int type = piece_type(code[i]);
-                if (line && (type == QUEEN || line == (type == ROOK ? ROOK_LINE : BISHOP_LINE)) &&
+            default:
+                if (slides_along(piece_type(code[i]), t.line[s][target]) &&
                     !(t.between[s][target] & occ))
                     return true;
-            }
             }
         }
         return false;
@@ -302,10 +305,7 @@ uint8_t Generator::initial_state(const Men &p, int side) const {
         if (color_of(p.code[j]) == side) continue;
         const int s = p.sq[j], type = piece_type(p.code[j]);
         guarded |= type == PAWN ? t.pawn[side ^ 1][s] : p.reach(j, o ^ bit(ks));
-        const uint8_t line = t.line[s][ks];
-        if (type == KING || type == KNIGHT || type == PAWN || !line ||
-            (type != QUEEN && line != (type == ROOK ? ROOK_LINE : BISHOP_LINE)))
-            continue;
+        if (!slides_along(type, t.line[s][ks])) continue;
         const uint64_t between = t.between[s][ks] & o;
         if (between && !(between & (between - 1)) && (between & own))
             allowed[p.at(__builtin_ctzll(between))] = t.between[s][ks] | bit(s);
