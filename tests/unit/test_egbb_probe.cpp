@@ -84,8 +84,9 @@ TEST_F(EgbbProbe, MissingSidesAgreeWithTheFullTables) {
     // the full table counts with, so white's double steps beside a black pawn are left out.
     auto double_step_beside_pawn = [](const Position &p) {
         const int w = p.sq[0], b = p.sq[1];
-        return p.side == 0 && p.pc[0] == 6 && p.pc[1] == 12 && w / 8 == 1 && b / 8 == 3 && std::abs(b % 8 - w % 8) == 1 &&
-               p.wk != w + 8 && p.bk != w + 8 && p.wk != w + 16 && p.bk != w + 16;
+        return p.side == 0 && p.pc[0] == 6 && p.pc[1] == 12 && w / 8 == 1 && b / 8 == 3 &&
+               std::abs(b % 8 - w % 8) == 1 && p.wk != w + 8 && p.bk != w + 8 && p.wk != w + 16 &&
+               p.bk != w + 16;
     };
     for (const auto &[side, pcs] : sampled)
         for (int n = 0; n < 4000;) {

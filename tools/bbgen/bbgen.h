@@ -65,7 +65,7 @@ class Generator {
     int threads_;
     bool pawns_;
     size_t size_;
-    std::vector<uint8_t> state_[2];    // per side: a value, or moves left to refute (below)
+    std::vector<uint8_t> state_[2];     // per side: a value, or moves left to refute (below)
     std::vector<uint64_t> fresh_[2][2]; // per layer parity and side: positions just decided
 
     size_t encode(const Men &p) const;

@@ -188,7 +188,9 @@ struct Generator::Men {
     // Squares a man other than a pawn attacks.
     uint64_t reach(int i, uint64_t occ) const {
         const int type = piece_type(code[i]);
-        return type == KING ? T().king[sq[i]] : type == KNIGHT ? T().knight[sq[i]] : T().slider(sq[i], type, occ);
+        return type == KING     ? T().king[sq[i]]
+               : type == KNIGHT ? T().knight[sq[i]]
+                                : T().slider(sq[i], type, occ);
     }
     // The pieces besides the kings, for table look-ups.
     int pieces(int *pc, int *s) const {
@@ -270,7 +272,8 @@ uint8_t Generator::en_passant(const Men &p, int side, int pawn) const {
     const int target = p.sq[pawn] + PAWN_DIR[side];
     uint8_t best = V_UNKNOWN;
     for (int i = 2; i < p.n; i++) {
-        if (!p.code[i] || p.code[i] != _WPAWN + 6 * side || !(T().pawn[side][p.sq[i]] & bit(target)))
+        if (!p.code[i] || p.code[i] != _WPAWN + 6 * side ||
+            !(T().pawn[side][p.sq[i]] & bit(target)))
             continue;
         const uint64_t occ = (p.occ() ^ bit(p.sq[i]) ^ bit(p.sq[pawn])) | bit(target);
         Men c = p;
@@ -420,11 +423,12 @@ void Generator::retract(size_t i, int side, std::vector<uint64_t> *next) {
         uint8_t cur = __atomic_load_n(st, __ATOMIC_RELAXED), nw;
         do {
             if (cur >= DECIDED) return;
-            nw = v == V_LOSS                   ? S_WIN
-                 : (cur & COUNT_MASK) > 1      ? (uint8_t)(cur - 1)
-                 : (cur & DRAW_EXIT) ? S_DRAW : S_LOSS;
-        } while (!__atomic_compare_exchange_n(st, &cur, nw, true, __ATOMIC_RELAXED,
-                                              __ATOMIC_RELAXED));
+            nw = v == V_LOSS              ? S_WIN
+                 : (cur & COUNT_MASK) > 1 ? (uint8_t)(cur - 1)
+                 : (cur & DRAW_EXIT)      ? S_DRAW
+                                          : S_LOSS;
+        } while (
+            !__atomic_compare_exchange_n(st, &cur, nw, true, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
         if (nw == S_WIN || nw == S_LOSS) mark(next, mover, xi);
     };
     for (int k = 0; k < p.n; k++) {

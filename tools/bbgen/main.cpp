@@ -274,7 +274,6 @@ struct Run {
 };
 Run run;
 
-
 std::string hms(double seconds) {
     const long s = std::max(0L, (long)seconds);
     char text[32];
