@@ -155,6 +155,23 @@ uint8_t Oracle::lookup(int side, int wk, int bk, int n, const int *pc, const int
 
 namespace {
 
+// The sides to move (bit 0 White, bit 1 Black) for which a placement of a material is a legal
+// position, judged on the prober's own board: men on distinct squares, pawns on ranks 2 to 7,
+// the side not to move not in check.
+int legal_sides(SEARCHER &board, const Material &m, int wk, int bk, const int *sq) {
+    uint64_t used = 1ull << wk | 1ull << bk;
+    int s88[3] = {0, 0, 0};
+    for (int k = 0; k < m.n; k++) {
+        if ((used >> sq[k] & 1) || (piece_type(m.pc[k]) == PAWN && (sq[k] < 8 || sq[k] >= 56)))
+            return 0;
+        used |= 1ull << sq[k];
+        s88[k] = SQ6488(sq[k]);
+    }
+    if (wk == bk) return 0;
+    board.set_pos(0, SQ6488(wk), SQ6488(bk), m.pc[0], s88[0], m.pc[1], s88[1], m.pc[2], s88[2]);
+    return (board.attacks(0, SQ6488(bk)) ? 0 : 1) | (board.attacks(1, SQ6488(wk)) ? 0 : 2);
+}
+
 // Won, drawn and lost positions of a finished material for each side to move, read through its
 // files; legality is judged on the prober's own board.
 bool count(const std::string &dir, const Material &m, int threads, long out[2][4]) {
@@ -173,22 +190,11 @@ bool count(const std::string &dir, const Material &m, int threads, long out[2][4
             const int pair = (int)wk * 64 + bk;
             if (pawns ? KK_WP_index[pair] < 0 : KK_index[pair] < 0 || rotation[pair] != 0) continue;
             for (int r = 0; r < 1 << (6 * m.n); r++) {
-                uint64_t used = 1ull << wk | 1ull << bk;
-                bool ok = true;
-                for (int k = 0; k < m.n && ok; k++) {
-                    sq[k] = r >> (6 * k) & 63;
-                    ok = !(used >> sq[k] & 1) &&
-                         (piece_type(m.pc[k]) != PAWN || (sq[k] >= 8 && sq[k] < 56));
-                    used |= 1ull << sq[k];
-                }
-                if (!ok) continue;
-                int s88[3] = {0, 0, 0};
                 for (int k = 0; k < m.n; k++)
-                    s88[k] = SQ6488(sq[k]);
-                board->set_pos(0, SQ6488((int)wk), SQ6488(bk), m.pc[0], s88[0], m.pc[1], s88[1],
-                               m.pc[2], s88[2]);
+                    sq[k] = r >> (6 * k) & 63;
+                const int sides = legal_sides(*board, m, (int)wk, bk, sq);
                 for (int side = 0; side < 2; side++)
-                    if (!board->attacks(side, SQ6488(side ? (int)wk : bk)))
+                    if (sides >> side & 1)
                         part[wk][side * 4 + oracle.lookup(side, (int)wk, bk, m.n, m.pc, sq)]++;
             }
         }
@@ -215,26 +221,14 @@ namespace {
 void speed(const std::string &dir, const Material &m) {
     constexpr int POSITIONS = 4000, WARM = 256, WARM_ROUNDS = 256, CACHE = 4 << 20;
     std::mt19937 rng(1);
-    SEARCHER board;
+    auto board = std::make_unique<SEARCHER>();
     std::vector<std::array<int, 6>> positions; // side, wk, bk, three squares
     while (positions.size() < POSITIONS) {
         std::array<int, 6> p;
         for (int &x : p)
             x = (int)(rng() & 63);
         p[0] &= 1;
-        uint64_t used = 1ull << p[1] | 1ull << p[2];
-        bool ok = p[1] != p[2];
-        int s88[3] = {0, 0, 0};
-        for (int k = 0; k < m.n && ok; k++) {
-            ok = !(used >> p[3 + k] & 1) &&
-                 (piece_type(m.pc[k]) != PAWN || (p[3 + k] >= 8 && p[3 + k] < 56));
-            used |= 1ull << p[3 + k];
-            s88[k] = SQ6488(p[3 + k]);
-        }
-        if (!ok) continue;
-        board.set_pos(p[0], SQ6488(p[1]), SQ6488(p[2]), m.pc[0], s88[0], m.pc[1], s88[1], m.pc[2],
-                      s88[2]);
-        if (!board.attacks(p[0], SQ6488(p[0] ? p[1] : p[2]))) positions.push_back(p);
+        if (legal_sides(*board, m, p[1], p[2], &p[3]) >> p[0] & 1) positions.push_back(p);
     }
     auto probes_per_second = [&](int count, int rounds) {
         const auto start = Clock::now();
