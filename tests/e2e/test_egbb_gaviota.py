@@ -9,7 +9,7 @@ import ctypes.util
 import itertools
 import os
 
-from vrk_e2e import BUILD, Checks
+from vrk_e2e import BUILD, Checks, skip
 
 GTB_DIR = "/usr/share/gaviotatb/gtb4"
 EGBB_DIR = os.path.join(BUILD, "egbb-files", "")
@@ -39,10 +39,13 @@ def attacks(letter, colour, sq, target, blocker):
 
 
 def main():
+    gaviota = ctypes.util.find_library("gaviotatb")
+    if not gaviota or not os.path.isdir(GTB_DIR):
+        skip("the Gaviota tables are not installed (apt-get install gaviotatb libgaviotatb1)")
     checks = Checks()
     egbb = ctypes.CDLL(os.path.join(BUILD, "libegbbprobe.so"))
     egbb.load_egbb_5men(EGBB_DIR.encode(), 4 << 20, 1)
-    gtb = ctypes.CDLL(ctypes.util.find_library("gaviotatb") or "libgaviotatb.so.1")
+    gtb = ctypes.CDLL(gaviota)
     gtb.tbpaths_init.restype = gtb.tbpaths_add.restype = ctypes.c_void_p
     gtb.tbpaths_add.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
     gtb.tb_init.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_void_p]

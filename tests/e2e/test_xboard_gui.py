@@ -1,14 +1,14 @@
 """Smoke test under the real xboard program: two short games (one with each colour) against
 Fairy-Max through scripts/match, headless under Xvfb. Every game must end over the board or by
 xboard's move-count adjudication: no illegal move, time forfeit, false claim or crash of ours.
-Skipped when xboard, Xvfb or Fairy-Max is not installed."""
+Reported as skipped when xboard, Xvfb or Fairy-Max is not installed."""
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 
-from vrk_e2e import DATA, VRK, Checks
+from vrk_e2e import DATA, VRK, Checks, skip
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 NEEDED = {"xboard": "xboard", "Xvfb": "xvfb", "fairymax": "fairymax"}
@@ -16,9 +16,8 @@ NEEDED = {"xboard": "xboard", "Xvfb": "xvfb", "fairymax": "fairymax"}
 missing = [pkg for prog, pkg in NEEDED.items()
            if not (shutil.which(prog) or os.path.exists(os.path.join("/usr/games", prog)))]
 if missing:
-    print(f"skipped: not installed: {' '.join(missing)} "
-          f"(apt-get install --no-install-recommends {' '.join(missing)})")
-    sys.exit(0)
+    skip(f"not installed: {' '.join(missing)} "
+         f"(apt-get install --no-install-recommends {' '.join(missing)})")
 
 checks = Checks()
 out_dir = tempfile.mkdtemp(prefix="vrk-gui-")

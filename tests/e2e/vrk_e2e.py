@@ -49,6 +49,12 @@ def mask_times(text):
     return re.sub(r"\[ *[0-9.]+ n/s\]", "[N n/s]", text)
 
 
+def skip(reason):
+    """Ends a test that cannot run here; ctest counts status 77 as skipped."""
+    print(f"skipped: {reason}")
+    sys.exit(77)
+
+
 class Checks:
     """Collects failures so that one run reports every mismatch; exits non-zero at the end."""
 
@@ -74,10 +80,10 @@ class Running:
     """A running program (the engine unless args says otherwise) whose output a thread collects
     while lines are sent to it, as a person or an interface would."""
 
-    def __init__(self, args=None, cwd=None, rc=True, files=None):
+    def __init__(self, args=None, cwd=None, rc=True, files=None, env=None):
         self.dir = cwd or workdir(rc, files)
         self.proc = subprocess.Popen(args or [VRK], cwd=self.dir, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
         self.out = b""
         self.lock = threading.Lock()
         self.reader = threading.Thread(target=self._read)
