@@ -20,25 +20,10 @@ int table_value() {
     return (r > 0) - (r < 0);
 }
 
-// The best of the side to move's moves by the tables' values of the positions they reach.
-int best_move_value() {
-    int best = -2;
-    gen();
-    for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
-        if (!makemove(gen_dat[i].m)) continue;
-        best = std::max(best, -table_value());
-        takeback();
-    }
-    return best > -2 ? best : in_check(side) ? -1 : 0;
-}
-
 } // namespace
 
 TEST(EgbbFiveMen, EveryPositionIsWorthItsBestMove) {
-    const std::string files = egbb_files();
-    ASSERT_FALSE(files.empty()) << EGBB_MISSING;
-    capture_stdout([&] { load_egbb_5men(files.c_str(), 16 << 20, 1); });
-    reset_engine();
+    ASSERT_TRUE(load_for_engine(16 << 20)) << EGBB_MISSING;
     std::mt19937 rng(5);
     const std::vector<int> materials[] = {{5, 5, 12}, {11, 11, 6}, {5, 5, 11}, {11, 11, 5}};
     int seen[3] = {0, 0, 0}, bad = 0;
@@ -46,7 +31,7 @@ TEST(EgbbFiveMen, EveryPositionIsWorthItsBestMove) {
         for (int n = 0; n < 1500; n++) {
             const Position p = random_position(rng, n & 1, pcs);
             setup_fen(fen_of(p));
-            const int expect = best_move_value(), r = p.probe();
+            const int expect = best_move_value(table_value), r = p.probe();
             seen[1 - expect]++;
             if ((r > 0) - (r < 0) != expect && bad++ < 3)
                 ADD_FAILURE() << fen_of(p) << ": probe " << r << ", best move " << expect;

@@ -56,10 +56,7 @@ int value_with_en_passant() {
 } // namespace
 
 TEST(EgbbFourMen, DoubleStepsPastAPawnCountTheEnPassantReply) {
-    const std::string files = egbb_files();
-    ASSERT_FALSE(files.empty()) << EGBB_MISSING;
-    capture_stdout([&] { load_egbb_5men(files.c_str(), 8 << 20, 1); });
-    reset_engine();
+    ASSERT_TRUE(load_for_engine(8 << 20)) << EGBB_MISSING;
     std::mt19937 rng(17);
     int bad = 0;
     for (int n = 0; n < 4000; n++) {
@@ -76,25 +73,14 @@ TEST(EgbbFourMen, DoubleStepsPastAPawnCountTheEnPassantReply) {
             p.wk = (int)(rng() % 64), p.bk = (int)(rng() % 64);
         } while (!legal(p) || blocks(p.wk) || blocks(p.bk));
         setup_fen(fen_of(p));
-        int best = -2;
-        gen();
-        for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
-            if (!makemove(gen_dat[i].m)) continue;
-            best = std::max(best, -value_with_en_passant());
-            takeback();
-        }
-        if (best == -2) best = in_check(side) ? -1 : 0;
-        const int r = p.probe();
+        const int best = best_move_value(value_with_en_passant), r = p.probe();
         if ((r > 0) - (r < 0) != best && bad++ < 3)
             ADD_FAILURE() << fen_of(p) << ": probe " << r << ", one ply gives " << best;
     }
 }
 
 TEST(EgbbFourMen, AgreesWithAnIndependentOnePlyLook) {
-    const std::string files = egbb_files();
-    ASSERT_FALSE(files.empty()) << EGBB_MISSING;
-    capture_stdout([&] { load_egbb_5men(files.c_str(), 8 << 20, 1); });
-    reset_engine();
+    ASSERT_TRUE(load_for_engine(8 << 20)) << EGBB_MISSING;
     std::mt19937 rng(2024);
     int checked[3] = {0, 0, 0}, bad = 0;
     for (int a = 2; a <= 6; a++)
