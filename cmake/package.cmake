@@ -51,8 +51,9 @@ install(TARGETS vrk vrk-rebelbook vrk-bbgen RUNTIME DESTINATION ${VRK_LIB_DIR})
 file(GLOB VRK_SHIPPED_DATA CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*.bin
      ${CMAKE_SOURCE_DIR}/data/*.txt)
 install(FILES ${VRK_SHIPPED_DATA} ${CMAKE_SOURCE_DIR}/data/vrk.rc DESTINATION ${VRK_SHARE_DIR})
+# The five-men tables that the tests generate in the same folder are not shipped.
 install(DIRECTORY ${VRK_BITBASE_DIR}/ DESTINATION ${VRK_SHARE_DIR}/egbb
-        FILES_MATCHING PATTERN "*.cmp")
+        FILES_MATCHING PATTERN "*.cmp" PATTERN "?????.?.cmp" EXCLUDE)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/vrk.6.gz DESTINATION share/man/man6)
 # xboard's plugin format gives a command only; the options xboard puts after "cd DIR;" reach its
 # engine list unquoted, which is where a protocol-1 engine says so (xboard would otherwise wait

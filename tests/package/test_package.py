@@ -48,7 +48,9 @@ for line in listing.splitlines():
     mode, owner, _size, _date, _time, path = line.split(None, 5)
     entries[path.removeprefix(".").rstrip("/")] = (mode, owner)
 files = {path for path, (mode, _) in entries.items() if not mode.startswith("d")}
-bitbases = sorted(os.path.basename(f) for f in glob.glob(os.path.join(BUILD, "egbb-files", "*.cmp")))
+# The three- and four-men tables; the tests' five-men tables beside them are not shipped.
+bitbases = sorted(f for f in map(os.path.basename, glob.glob(os.path.join(BUILD, "egbb-files", "*.cmp")))
+                  if len(f.split(".")[0]) <= 4)
 data = sorted(os.path.basename(f) for f in glob.glob(os.path.join(DATA, "*.bin")) +
               glob.glob(os.path.join(DATA, "*.txt"))) + ["vrk.rc"]
 programs = {"/usr/games/vrk"} | {f"/usr/lib/games/vrk/{t}" for t in ("vrk", "vrk-rebelbook", "vrk-bbgen")}

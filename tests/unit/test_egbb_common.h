@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "board.h"
 #include "prober_internal.h"
+#include "test_util.h"
 
 namespace pb = egbb_prober;
 
@@ -20,6 +22,29 @@ inline std::string egbb_files() {
 
 inline const char EGBB_MISSING[] =
     "no bitbase files in " VRK_EGBB_FILES ": the ctest test egbb_files generates them";
+
+// Loads the generated files for probes from the engine's board (three and four men in memory,
+// five men through a block cache of `cache_bytes`) and resets the engine; false when missing.
+inline bool load_for_engine(int cache_bytes) {
+    const std::string files = egbb_files();
+    if (files.empty()) return false;
+    capture_stdout([&] { load_egbb_5men(files.c_str(), cache_bytes, 1); });
+    reset_engine();
+    return true;
+}
+
+// The value for the side to move of its best move on the engine's board, each move valued by
+// `child` (1, 0, -1 for the side then to move); without a move, mated -1 or stalemated 0.
+template <class Child> int best_move_value(Child child) {
+    int best = -2;
+    gen();
+    for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
+        if (!makemove(gen_dat[i].m)) continue;
+        best = std::max(best, -child());
+        takeback();
+    }
+    return best > -2 ? best : in_check(side) ? -1 : 0;
+}
 
 // A position in prober squares and codes; absent pieces are 0.
 struct Position {
@@ -47,6 +72,17 @@ inline bool legal(const Position &p) {
     s.set_pos(p.side, pb::SQ6488(p.wk), pb::SQ6488(p.bk), p.pc[0], sq88[0], p.pc[1], sq88[1],
               p.pc[2], sq88[2]);
     return !s.attacks(p.side, pb::SQ6488(p.side == 0 ? p.bk : p.wk));
+}
+
+// The position in FEN, for the engine's board.
+inline std::string fen_of(const Position &p) {
+    std::string board(64, '1'), fen;
+    board[p.wk] = 'K', board[p.bk] = 'k';
+    for (int i = 0; i < 3 && p.pc[i]; i++)
+        board[p.sq[i]] = ".KQRBNPkqrbnp"[p.pc[i]];
+    for (int row = 7; row >= 0; row--)
+        fen += board.substr(row * 8, 8) + (row ? "/" : p.side ? " b - - 0 1" : " w - - 0 1");
+    return fen;
 }
 
 // A legal position of the material with `to_move` to move, drawn at random.

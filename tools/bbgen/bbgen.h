@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,36 +41,47 @@ class Oracle {
 };
 
 // Positions of one material up to the board symmetries that fix no king square: files a-d for
-// the white king, and ranks 1-4 as well without pawns. Positions right after a pawn's double
-// step are valued without en-passant rights (the tables have no en-passant square).
+// the white king, and ranks 1-4 as well without pawns. A position right after a pawn's double
+// step is stored without en-passant rights (the tables have none), but the double step itself
+// is valued with the opponent's en-passant captures.
 class Generator {
   public:
     struct Men; // a position being worked on
-    Generator(const Material &m, const Oracle &oracle);
-    // Runs the analysis; progress(fraction) is called from time to time.
-    void run(void (*progress)(const char *phase, double fraction));
+    // Called from time to time with the phase and the fraction of it done.
+    using Progress = void (*)(const char *phase, double fraction);
+    Generator(const Material &m, const Oracle &oracle, int threads);
+    void run(Progress progress);
     // Value of any legal position (full-board squares).
     uint8_t value(int side, int wk, int bk, const int *sq) const;
     // The file contents of one side, one value (0 draw, 1 win, 2 loss) per prober index.
     std::vector<uint8_t> file_values(int side, long &conflicts) const;
-    // Legal positions of the reduced space by value, [side][V_WIN..V_DRAW].
-    void counts(long out[2][4]) const;
     const Material &material() const { return mat_; }
+    // Positions of the generator's space of a material (a measure of its work).
+    static size_t space(const Material &m);
 
   private:
     Material mat_;
     const Oracle &oracle_;
+    int threads_;
     bool pawns_;
-    int king_slots_;
     size_t size_;
-    std::vector<uint8_t> val_[2], cnt_[2];
+    std::vector<uint8_t> state_[2];     // per side: a value, or moves left to refute (below)
+    std::vector<uint64_t> fresh_[2][2]; // per layer parity and side: positions just decided
 
-    size_t encode(int wk, int bk, const int *sq) const;
+    size_t encode(const Men &p) const;
     void decode(size_t i, Men &p) const;
-    void init_side(int side, void (*progress)(const char *, double));
-    void retro(void (*progress)(const char *, double));
+    uint8_t initial_state(const Men &p, int side) const;
+    uint8_t exit_value(const Men &child, int side) const;
+    uint8_t en_passant(const Men &p, int side, int pawn) const;
+    void init(Progress progress);
+    bool layer(int parity);
+    void retract(size_t i, int side, std::vector<uint64_t> *next);
+    void mark(std::vector<uint64_t> *bits, int side, size_t i);
 };
 
 // Writes a table file (values 0..3, one per index) in the prober's compressed format; the file
 // appears under its name only when complete.
 bool write_bitbase(const std::string &path, const std::vector<uint8_t> &values);
+
+// Runs work(chunk) for chunks 0..n-1 on the given number of threads.
+void parallel_chunks(int threads, size_t n, const std::function<void(size_t)> &work);

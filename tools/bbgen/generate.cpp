@@ -3,14 +3,19 @@
 // Every legal position first gets the number of its legal moves that stay in the material;
 // captures and promotions leave it and are valued at once from the tables already written
 // (a move into a lost position wins, a move into a drawn one saves the draw). Mates, stalemates
-// and positions won by such a move seed a queue. Taking back moves from a lost position marks
-// its predecessors won; from a won position it counts their moves down, and a predecessor
-// whose every move has been counted, with no drawing exit, is lost. What is left is drawn.
+// and positions won by such a move are the first layer of decided positions. Taking back moves
+// from a lost position marks its predecessors won; from a won position it counts their moves
+// down, and a predecessor whose every move has been counted, with no drawing exit, is lost.
+// Each layer is the set of positions the previous one decided, shared out between threads;
+// what is left undecided at the end is drawn.
+//
 // The reduced space keeps one position of every orbit of the symmetries that move the white
 // king (all orbits have the same size), so forward counts and backward visits match.
 #include <atomic>
-#include <cstdlib>
 #include <thread>
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
 
 #include "bbgen.h"
 #include "prober_internal.h"
@@ -28,40 +33,46 @@ inline int rank_of(int s) {
 inline int color_of(int p) {
     return p <= 6 ? 0 : 1;
 }
-inline int type_of(int p) {
-    return piece_type(p);
-}
 inline uint64_t bit(int s) {
     return 1ull << s;
 }
 
+// Directions: the first four increase the square number (north, east, north-east, north-west),
+// the last four decrease it.
+const int DF[8] = {0, 1, 1, -1, 0, -1, -1, 1}, DR[8] = {1, 0, 1, 1, -1, 0, -1, -1};
+// Direction sets of the sliders by piece type (queen all, rook orthogonal, bishop diagonal).
+const uint8_t SLIDER_DIRS[7] = {0, 0, 0xFF, 0x33, 0xCC, 0, 0};
+enum : uint8_t { NO_LINE = 0, ROOK_LINE = 1, BISHOP_LINE = 2 };
+
+// Whether a piece of the type moves along a line of the kind (NO_LINE: none).
+bool slides_along(int type, uint8_t line) {
+    return line && (type == QUEEN || (type == ROOK && line == ROOK_LINE) ||
+                    (type == BISHOP && line == BISHOP_LINE));
+}
+
 // Attack and ray tables on the 0..63 board.
 struct Tables {
-    uint64_t king[64], knight[64], pawn[2][64], between[64][64];
-    bool rook_line[64][64], bishop_line[64][64];
-    int ray[64][8][8], ray_len[64][8];
+    uint64_t king[64], knight[64], pawn[2][64], between[64][64], ray[64][8];
+    uint8_t line[64][64];
 
     Tables() {
-        static const int df[8] = {1, -1, 0, 0, 1, 1, -1, -1}, dr[8] = {0, 0, 1, -1, 1, -1, 1, -1};
         static const int nf[8] = {1, 2, 2, 1, -1, -2, -2, -1}, nr[8] = {2, 1, -1, -2, -2, -1, 1, 2};
         for (int s = 0; s < 64; s++) {
             king[s] = knight[s] = pawn[0][s] = pawn[1][s] = 0;
             for (int t = 0; t < 64; t++)
-                between[s][t] = 0, rook_line[s][t] = bishop_line[s][t] = false;
+                between[s][t] = 0, line[s][t] = NO_LINE;
             for (int d = 0; d < 8; d++) {
                 const int f = file_of(s) + nf[d], r = rank_of(s) + nr[d];
                 if (f >= 0 && f < 8 && r >= 0 && r < 8) knight[s] |= bit(r * 8 + f);
-                ray_len[s][d] = 0;
-                uint64_t passed = 0;
+                ray[s][d] = 0;
                 for (int k = 1; k < 8; k++) {
-                    const int f2 = file_of(s) + k * df[d], r2 = rank_of(s) + k * dr[d];
+                    const int f2 = file_of(s) + k * DF[d], r2 = rank_of(s) + k * DR[d];
                     if (f2 < 0 || f2 > 7 || r2 < 0 || r2 > 7) break;
                     const int t = r2 * 8 + f2;
                     if (k == 1) king[s] |= bit(t);
-                    ray[s][d][ray_len[s][d]++] = t;
-                    between[s][t] = passed;
-                    (d < 4 ? rook_line : bishop_line)[s][t] = true;
-                    passed |= bit(t);
+                    between[s][t] = ray[s][d];
+                    line[s][t] = d & 2 ? BISHOP_LINE : ROOK_LINE;
+                    ray[s][d] |= bit(t);
                 }
             }
             for (int side = 0; side < 2; side++) {
@@ -72,15 +83,56 @@ struct Tables {
             }
         }
     }
+
+    uint64_t slider(int s, int type, uint64_t occ) const {
+        uint64_t a = 0;
+        for (int d = 0; d < 8; d++) {
+            if (!(SLIDER_DIRS[type] >> d & 1)) continue;
+            uint64_t r = ray[s][d];
+            const uint64_t b = r & occ;
+            if (b) r ^= ray[d < 4 ? __builtin_ctzll(b) : 63 - __builtin_clzll(b)][d];
+            a |= r;
+        }
+        return a;
+    }
 };
 const Tables &T() {
     static const Tables t;
     return t;
 }
 
-// Directions (indexes into Tables::ray) of the sliders: rook 0..3, bishop 4..7.
-const int first_dir[7] = {0, 0, 0, 0, 4, 0, 0};
-const int n_dirs[7] = {0, 0, 8, 4, 4, 0, 0};
+// Sizes a large array, on huge pages where the system offers them: the retrograde pass reads
+// and writes its arrays at random, and with small pages much of its time goes to address
+// translation.
+template <class T> void allocate(std::vector<T> &v, size_t n) {
+    v.reserve(n);
+#ifdef MADV_HUGEPAGE
+    const uintptr_t huge = 2 << 20, begin = ((uintptr_t)v.data() + huge - 1) & ~(huge - 1),
+                    end = (uintptr_t)(v.data() + n) & ~(huge - 1);
+    if (end > begin) madvise((void *)begin, end - begin, MADV_HUGEPAGE);
+#endif
+    v.assign(n, T());
+}
+
+// Generator states of a position, one byte a side: below DECIDED, the number of moves still to
+// be refuted (bit 7 set when a move out of the material draws); at DECIDED and above, DECIDED +
+// a V_ value.
+constexpr uint8_t DECIDED = 0xF0, DRAW_EXIT = 0x80, COUNT_MASK = 0x7F;
+constexpr uint8_t S_WIN = DECIDED + V_WIN, S_LOSS = DECIDED + V_LOSS, S_DRAW = DECIDED + V_DRAW,
+                  S_ILLEGAL = DECIDED + V_ILLEGAL;
+
+constexpr int PAWN_DIR[2] = {8, -8};
+constexpr int PROMOTIONS[4] = {WQUEEN, WROOK, WBISHOP, WKNIGHT};
+
+// The better of two outcomes for one side, V_UNKNOWN meaning none.
+uint8_t better(uint8_t a, uint8_t b) {
+    static const int rank[4] = {0, 3, 1, 2}; // none < loss < draw < win
+    return rank[b] > rank[a] ? b : a;
+}
+uint8_t flip_value(uint8_t v) {
+    static const uint8_t flipped[4] = {V_UNKNOWN, V_LOSS, V_WIN, V_DRAW};
+    return flipped[v];
+}
 
 } // namespace
 
@@ -97,18 +149,24 @@ struct Generator::Men {
             if (code[i]) o |= bit(sq[i]);
         return o;
     }
+    uint64_t occ_of(int side) const {
+        uint64_t o = 0;
+        for (int i = 0; i < n; i++)
+            if (code[i] && color_of(code[i]) == side) o |= bit(sq[i]);
+        return o;
+    }
     int at(int s) const {
         for (int i = 0; i < n; i++)
             if (code[i] && sq[i] == s) return i;
         return -1;
     }
-    bool attacked(int target, int by) const {
+    // Whether side `by` attacks the target with the given occupancy, man `skip` left out.
+    bool attacked(int target, int by, uint64_t occ, int skip = -1) const {
         const Tables &t = T();
-        const uint64_t o = occ();
         for (int i = 0; i < n; i++) {
-            if (!code[i] || color_of(code[i]) != by) continue;
+            if (i == skip || !code[i] || color_of(code[i]) != by) continue;
             const int s = sq[i];
-            switch (type_of(code[i])) {
+            switch (piece_type(code[i])) {
             case KING:
                 if (t.king[s] & bit(target)) return true;
                 break;
@@ -118,61 +176,80 @@ struct Generator::Men {
             case PAWN:
                 if (t.pawn[by][s] & bit(target)) return true;
                 break;
-            case QUEEN:
-                if ((t.rook_line[s][target] || t.bishop_line[s][target]) &&
-                    !(t.between[s][target] & o))
+            default:
+                if (slides_along(piece_type(code[i]), t.line[s][target]) &&
+                    !(t.between[s][target] & occ))
                     return true;
-                break;
-            case ROOK:
-                if (t.rook_line[s][target] && !(t.between[s][target] & o)) return true;
-                break;
-            case BISHOP:
-                if (t.bishop_line[s][target] && !(t.between[s][target] & o)) return true;
-                break;
             }
         }
         return false;
     }
-    bool in_check(int side) const { return attacked(sq[side], side ^ 1); }
+    bool in_check(int side) const { return attacked(sq[side], side ^ 1, occ()); }
+    // Squares a man other than a pawn attacks.
+    uint64_t reach(int i, uint64_t occ) const {
+        const int type = piece_type(code[i]);
+        return type == KING     ? T().king[sq[i]]
+               : type == KNIGHT ? T().knight[sq[i]]
+                                : T().slider(sq[i], type, occ);
+    }
+    // The pieces besides the kings, for table look-ups.
+    int pieces(int *pc, int *s) const {
+        int k = 0;
+        for (int i = 2; i < n; i++)
+            if (code[i]) pc[k] = code[i], s[k] = sq[i], k++;
+        return k;
+    }
 };
 
-namespace {
+void parallel_chunks(int threads, size_t n, const std::function<void(size_t)> &work) {
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t c; (c = next++) < n;)
+            work(c);
+    };
+    std::vector<std::thread> others;
+    for (int t = 1; t < threads; t++)
+        others.emplace_back(worker);
+    worker();
+    for (std::thread &t : others)
+        t.join();
+}
 
-// Calls f(man, to) for every target square of a man: quiet targets (empty squares) or captures
-// (opposing pieces other than the king). Pawns are handled by the callers.
-template <class F> void piece_targets(const Generator::Men &p, int i, bool captures, F f);
+size_t Generator::space(const Material &m) {
+    bool pawns = false;
+    for (int i = 0; i < m.n; i++)
+        pawns |= piece_type(m.pc[i]) == PAWN;
+    return (size_t)(pawns ? 32 : 16) << (6 * (m.n + 1));
+}
 
-} // namespace
-
-Generator::Generator(const Material &m, const Oracle &oracle) : mat_(m), oracle_(oracle) {
+Generator::Generator(const Material &m, const Oracle &oracle, int threads)
+    : mat_(m), oracle_(oracle), threads_(threads < 1 ? 1 : threads) {
     pawns_ = false;
     for (int i = 0; i < m.n; i++)
-        pawns_ |= type_of(m.pc[i]) == PAWN;
-    king_slots_ = pawns_ ? 32 : 16;
-    size_ = (size_t)king_slots_ * 64;
-    for (int i = 0; i < m.n; i++)
-        size_ *= 64;
+        pawns_ |= piece_type(m.pc[i]) == PAWN;
+    size_ = space(m);
     for (int s = 0; s < 2; s++) {
-        val_[s].assign(size_, V_UNKNOWN);
-        cnt_[s].assign(size_, 0);
+        allocate(state_[s], size_);
+        for (int parity = 0; parity < 2; parity++)
+            allocate(fresh_[parity][s], (size_ + 63) / 64);
     }
 }
 
-size_t Generator::encode(int wk, int bk, const int *sq) const {
-    int flip = file_of(wk) > 3 ? 7 : 0;
-    if (!pawns_ && rank_of(wk) > 3) flip |= 56;
-    wk ^= flip;
-    size_t i = (size_t)(rank_of(wk) * 4 + file_of(wk)) * 64 + (bk ^ flip);
-    for (int k = 0; k < mat_.n; k++)
-        i = i * 64 + (sq[k] ^ flip);
+size_t Generator::encode(const Men &p) const {
+    int flip = file_of(p.sq[0]) > 3 ? 7 : 0;
+    if (!pawns_ && rank_of(p.sq[0]) > 3) flip |= 56;
+    const int wk = p.sq[0] ^ flip;
+    size_t i = (size_t)(rank_of(wk) * 4 + file_of(wk)) * 64 + (p.sq[1] ^ flip);
+    for (int k = 2; k < p.n; k++)
+        i = i * 64 + (p.sq[k] ^ flip);
     return i;
 }
 
 void Generator::decode(size_t i, Men &p) const {
     p.n = mat_.n + 2;
-    for (int k = mat_.n - 1; k >= 0; k--) {
-        p.sq[k + 2] = (int)(i & 63);
-        p.code[k + 2] = mat_.pc[k];
+    for (int k = p.n - 1; k >= 2; k--) {
+        p.sq[k] = (int)(i & 63);
+        p.code[k] = mat_.pc[k - 2];
         i >>= 6;
     }
     p.sq[1] = (int)(i & 63);
@@ -182,182 +259,230 @@ void Generator::decode(size_t i, Men &p) const {
     p.code[1] = BKING;
 }
 
-namespace {
-
-template <class F> void piece_targets(const Generator::Men &p, int i, bool captures, F f) {
-    const Tables &t = T();
-    const int c = p.code[i], s = p.sq[i], ty = type_of(c), me = color_of(c);
-    auto consider = [&](int to) {
-        const int j = p.at(to);
-        if (j < 0) {
-            if (!captures) f(to, -1);
-        } else if (captures && color_of(p.code[j]) != me && type_of(p.code[j]) != KING) {
-            f(to, j);
-        }
-        return j < 0;
-    };
-    if (ty == KING || ty == KNIGHT) {
-        uint64_t b = ty == KING ? t.king[s] : t.knight[s];
-        while (b) {
-            consider(__builtin_ctzll(b));
-            b &= b - 1;
-        }
-        return;
-    }
-    for (int d = first_dir[ty]; d < first_dir[ty] + n_dirs[ty]; d++)
-        for (int k = 0; k < t.ray_len[s][d] && consider(t.ray[s][d][k]); k++) {
-        }
+// Value, for its side to move, of a position reached by a capture or a promotion.
+uint8_t Generator::exit_value(const Men &child, int side) const {
+    int pc[3], sq[3];
+    const int n = child.pieces(pc, sq);
+    return oracle_.lookup(side, child.sq[0], child.sq[1], n, pc, sq);
 }
 
-} // namespace
+// Best outcome for `side` of its en-passant captures of the pawn (man `pawn`) that has just
+// made a double step; V_UNKNOWN when there is none.
+uint8_t Generator::en_passant(const Men &p, int side, int pawn) const {
+    const int target = p.sq[pawn] + PAWN_DIR[side];
+    uint8_t best = V_UNKNOWN;
+    for (int i = 2; i < p.n; i++) {
+        if (!p.code[i] || p.code[i] != WPAWN + 6 * side || !(T().pawn[side][p.sq[i]] & bit(target)))
+            continue;
+        const uint64_t occ = (p.occ() ^ bit(p.sq[i]) ^ bit(p.sq[pawn])) | bit(target);
+        Men c = p;
+        c.sq[i] = target;
+        c.code[pawn] = 0;
+        if (c.attacked(c.sq[side], side ^ 1, occ)) continue;
+        best = better(best, flip_value(exit_value(c, side ^ 1)));
+    }
+    return best;
+}
 
-void Generator::init_side(int side, void (*progress)(const char *, double)) {
-    const char *phase = side ? "init b" : "init w";
-    std::vector<uint8_t> &val = val_[side];
-    std::vector<uint8_t> &cnt = cnt_[side];
-    for (size_t idx = 0; idx < size_; idx++) {
-        if (progress && !(idx & 0xFFFFF)) progress(phase, (double)idx / size_);
-        Men p;
-        decode(idx, p);
-        // Legality: distinct squares, pawns off the first and last ranks, the side that has
-        // just moved not in check (which also keeps the kings apart).
-        uint64_t o = 0;
-        bool ok = true;
-        for (int k = 0; k < p.n && ok; k++) {
-            ok = !(o & bit(p.sq[k])) &&
-                 (type_of(p.code[k]) != PAWN || (rank_of(p.sq[k]) > 0 && rank_of(p.sq[k]) < 7));
-            o |= bit(p.sq[k]);
+// The first state of a position for `side` to move: its value when its own moves settle it,
+// else the number of its moves that stay in the material.
+uint8_t Generator::initial_state(const Men &p, int side) const {
+    const Tables &t = T();
+    uint64_t o = 0;
+    for (int k = 0; k < p.n; k++) {
+        if ((o & bit(p.sq[k])) ||
+            (piece_type(p.code[k]) == PAWN && (rank_of(p.sq[k]) == 0 || rank_of(p.sq[k]) == 7)))
+            return S_ILLEGAL;
+        o |= bit(p.sq[k]);
+    }
+    // The side that has just moved may not be in check (which also keeps the kings apart).
+    if (p.attacked(p.sq[side ^ 1], side, o)) return S_ILLEGAL;
+    const int ks = p.sq[side];
+    const uint64_t own = p.occ_of(side);
+    const bool check = p.attacked(ks, side ^ 1, o);
+    // Squares the king may not step to (the opponent's attacks through the king's own square),
+    // and for each man the squares it may move to without uncovering its king.
+    uint64_t guarded = 0, allowed[5] = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
+    for (int j = 0; j < p.n; j++) {
+        if (color_of(p.code[j]) == side) continue;
+        const int s = p.sq[j], type = piece_type(p.code[j]);
+        guarded |= type == PAWN ? t.pawn[side ^ 1][s] : p.reach(j, o ^ bit(ks));
+        if (!slides_along(type, t.line[s][ks])) continue;
+        const uint64_t between = t.between[s][ks] & o;
+        if (between && !(between & (between - 1)) && (between & own))
+            allowed[p.at(__builtin_ctzll(between))] = t.between[s][ks] | bit(s);
+    }
+    auto legal_move = [&](int i, int to, int j) {
+        if (i == side) return !(guarded & bit(to));
+        if (!check) return (allowed[i] & bit(to)) != 0;
+        return !p.attacked(ks, side ^ 1, (o ^ bit(p.sq[i])) | bit(to), j);
+    };
+    int legal = 0, in_table = 0;
+    bool draw_exit = false;
+    // Plays man i to `to` (capturing man j, promoting to prom); true when the move wins.
+    auto play = [&](int i, int to, int j, int prom, bool double_step) {
+        if (!legal_move(i, to, j)) return false;
+        legal++;
+        if (j < 0 && !prom && !double_step) {
+            in_table++;
+            return false;
         }
-        if (!ok || p.in_check(side ^ 1)) {
-            val[idx] = V_ILLEGAL;
+        Men c = p;
+        c.sq[i] = to;
+        if (j < 0 && !prom) {
+            // A double step that the opponent wins by taking en passant is refuted already.
+            if (en_passant(c, side ^ 1, i) != V_WIN) in_table++;
+            return false;
+        }
+        if (j >= 0) c.code[j] = 0;
+        if (prom) c.code[i] = prom;
+        const uint8_t v = exit_value(c, side ^ 1);
+        draw_exit |= v == V_DRAW;
+        return v == V_LOSS;
+    };
+    for (int i = 0; i < p.n; i++) {
+        if (color_of(p.code[i]) != side) continue;
+        const int s = p.sq[i];
+        if (piece_type(p.code[i]) != PAWN) {
+            for (uint64_t b = p.reach(i, o) & ~own; b; b &= b - 1) {
+                const int to = __builtin_ctzll(b);
+                if (play(i, to, (o & bit(to)) ? p.at(to) : -1, 0, false)) return S_WIN;
+            }
             continue;
         }
-        int in_table = 0, legal = 0;
-        bool draw_exit = false, won = false;
-        // Plays move of man i to `to` (capturing man j, promoting to prom) and scores it.
-        auto play = [&](int i, int to, int j, int prom) {
-            if (won) return;
-            Men c = p;
-            c.sq[i] = to;
-            if (j >= 0) c.code[j] = 0;
-            if (prom) c.code[i] = prom;
-            if (c.in_check(side)) return;
-            legal++;
-            if (j < 0 && !prom) {
-                in_table++;
-                return;
-            }
-            int pc[3], sq[3], n = 0;
-            for (int k = 2; k < c.n; k++)
-                if (c.code[k]) pc[n] = c.code[k], sq[n] = c.sq[k], n++;
-            const uint8_t v = oracle_.lookup(side ^ 1, c.sq[0], c.sq[1], n, pc, sq);
-            if (v == V_LOSS)
-                won = true;
-            else if (v == V_DRAW)
-                draw_exit = true;
+        const int dir = PAWN_DIR[side], last = side ? 0 : 7;
+        auto pawn_move = [&](int to, int j) {
+            if (rank_of(to) != last) return play(i, to, j, 0, false);
+            for (int q : PROMOTIONS)
+                if (play(i, to, j, q + 6 * side, false)) return true;
+            return false;
         };
-        for (int i = 0; i < p.n && !won; i++) {
-            if (color_of(p.code[i]) != side) continue;
-            if (type_of(p.code[i]) != PAWN) {
-                piece_targets(p, i, false, [&](int to, int j) { play(i, to, j, 0); });
-                piece_targets(p, i, true, [&](int to, int j) { play(i, to, j, 0); });
-                continue;
-            }
-            const int dir = side ? -8 : 8, s = p.sq[i], to = s + dir;
-            const bool last = rank_of(to) == (side ? 0 : 7);
-            static const int promo[4] = {WQUEEN, WROOK, WBISHOP, WKNIGHT};
-            auto pawn_move = [&](int t, int j) {
-                if (!last)
-                    play(i, t, j, 0);
-                else
-                    for (int q : promo)
-                        play(i, t, j, q + 6 * side);
-            };
-            if (p.at(to) < 0) {
-                pawn_move(to, -1);
-                if (rank_of(s) == (side ? 6 : 1) && p.at(to + dir) < 0) play(i, to + dir, -1, 0);
-            }
-            uint64_t caps = T().pawn[side][s];
-            while (caps) {
-                const int t = __builtin_ctzll(caps);
-                caps &= caps - 1;
-                const int j = p.at(t);
-                if (j >= 0 && color_of(p.code[j]) != side && type_of(p.code[j]) != KING)
-                    pawn_move(t, j);
-            }
+        if (!(o & bit(s + dir))) {
+            if (pawn_move(s + dir, -1)) return S_WIN;
+            if (rank_of(s) == (side ? 6 : 1) && !(o & bit(s + 2 * dir)) &&
+                play(i, s + 2 * dir, -1, 0, true))
+                return S_WIN;
         }
-        if (won)
-            val[idx] = V_WIN;
-        else if (!legal)
-            val[idx] = p.in_check(side) ? V_LOSS : V_DRAW;
-        else if (!in_table)
-            val[idx] = draw_exit ? V_DRAW : V_LOSS;
-        cnt[idx] = (uint8_t)(in_table | (draw_exit ? 0x80 : 0));
+        for (uint64_t b = t.pawn[side][s] & o & ~own; b; b &= b - 1)
+            if (pawn_move(__builtin_ctzll(b), p.at(__builtin_ctzll(b)))) return S_WIN;
     }
+    if (!legal) return check ? S_LOSS : S_DRAW;
+    if (!in_table) return draw_exit ? S_DRAW : S_LOSS;
+    return (uint8_t)(in_table | (draw_exit ? DRAW_EXIT : 0));
 }
 
-void Generator::retro(void (*progress)(const char *, double)) {
-    std::vector<uint32_t> queue;
-    for (int s = 0; s < 2; s++)
-        for (size_t i = 0; i < size_; i++)
-            if (val_[s][i] == V_WIN || val_[s][i] == V_LOSS)
-                queue.push_back((uint32_t)i | ((uint32_t)s << 31));
-    long decided = (long)queue.size();
-    for (size_t head = 0; head < queue.size(); head++) {
-        if (progress && !(head & 0xFFFFF)) progress("retro", (double)head / queue.size());
-        const int side = queue[head] >> 31, mover = side ^ 1;
-        const size_t qi = queue[head] & 0x7FFFFFFF;
-        const uint8_t v = val_[side][qi];
+void Generator::mark(std::vector<uint64_t> *bits, int side, size_t i) {
+    __atomic_fetch_or(&bits[side][i >> 6], bit(i & 63), __ATOMIC_RELAXED);
+}
+
+void Generator::init(Progress progress) {
+    constexpr size_t CHUNK = 1 << 16;
+    const size_t chunks = (size_ + CHUNK - 1) / CHUNK;
+    std::atomic<size_t> done{0};
+    parallel_chunks(threads_, chunks, [&](size_t c) {
         Men p;
-        decode(qi, p);
-        auto visit = [&](int i, int from) {
-            Men x = p;
-            x.sq[i] = from;
-            int sq[3];
-            for (int k = 0; k < mat_.n; k++)
-                sq[k] = x.sq[k + 2];
-            const size_t xi = encode(x.sq[0], x.sq[1], sq);
-            uint8_t &xv = val_[mover][xi];
-            if (xv != V_UNKNOWN) return;
-            if (v == V_LOSS) {
-                xv = V_WIN;
-            } else if (--cnt_[mover][xi] == 0) {
-                xv = V_LOSS;
-            } else {
-                return;
-            }
-            decided++;
-            queue.push_back((uint32_t)xi | ((uint32_t)mover << 31));
-        };
-        for (int i = 0; i < p.n; i++) {
-            if (!p.code[i] || color_of(p.code[i]) != mover) continue;
-            if (type_of(p.code[i]) != PAWN) {
-                piece_targets(p, i, false, [&](int from, int) { visit(i, from); });
-                continue;
-            }
-            const int back = mover ? 8 : -8, s = p.sq[i], from = s + back;
-            const int first = mover ? 6 : 1;
-            if (rank_of(from) != (mover ? 7 : 0) && p.at(from) < 0) {
-                visit(i, from);
-                if (rank_of(from) == first + (mover ? -1 : 1) && p.at(from + back) < 0)
-                    visit(i, from + back);
+        for (size_t i = c * CHUNK; i < std::min(size_, (c + 1) * CHUNK); i++) {
+            decode(i, p);
+            for (int side = 0; side < 2; side++) {
+                const uint8_t s = initial_state(p, side);
+                state_[side][i] = s;
+                if (s == S_WIN || s == S_LOSS) mark(fresh_[0], side, i);
             }
         }
-    }
-    for (int s = 0; s < 2; s++)
-        for (size_t i = 0; i < size_; i++)
-            if (val_[s][i] == V_UNKNOWN) val_[s][i] = V_DRAW;
+        const size_t d = ++done;
+        if (progress && c % 64 == 0) progress("init", (double)d / chunks);
+    });
 }
 
-void Generator::run(void (*progress)(const char *, double)) {
-    std::thread other([&] { init_side(1, nullptr); });
-    init_side(0, progress);
-    other.join();
-    retro(progress);
+// Takes back every move that leads to decided position i (`side` to move) and updates the
+// predecessors; those it decides go into `next`.
+void Generator::retract(size_t i, int side, std::vector<uint64_t> *next) {
+    const int mover = side ^ 1;
+    const uint8_t v = (uint8_t)(state_[side][i] - DECIDED);
+    Men p;
+    decode(i, p);
+    const uint64_t o = p.occ();
+    auto visit = [&](int k, int from, bool double_step) {
+        if (double_step) {
+            // The opponent's best en-passant capture bounds what the double step is worth.
+            const uint8_t ep = en_passant(p, side, k);
+            if (ep == V_WIN || (v == V_LOSS && ep == V_DRAW)) return;
+        }
+        // Position i is in canonical form, so only a move of the white king can change the
+        // symmetry; any other man shifts its own field of the index.
+        size_t xi;
+        if (k == 0) {
+            Men x = p;
+            x.sq[k] = from;
+            xi = encode(x);
+        } else {
+            xi = i + (size_t)(int64_t)(from - p.sq[k]) * ((size_t)1 << (6 * (p.n - 1 - k)));
+        }
+        uint8_t *st = &state_[mover][xi];
+        uint8_t cur = __atomic_load_n(st, __ATOMIC_RELAXED), nw;
+        do {
+            if (cur >= DECIDED) return;
+            nw = v == V_LOSS              ? S_WIN
+                 : (cur & COUNT_MASK) > 1 ? (uint8_t)(cur - 1)
+                 : (cur & DRAW_EXIT)      ? S_DRAW
+                                          : S_LOSS;
+        } while (
+            !__atomic_compare_exchange_n(st, &cur, nw, true, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
+        if (nw == S_WIN || nw == S_LOSS) mark(next, mover, xi);
+    };
+    for (int k = 0; k < p.n; k++) {
+        if (color_of(p.code[k]) != mover) continue;
+        const int s = p.sq[k];
+        if (piece_type(p.code[k]) != PAWN) {
+            for (uint64_t b = p.reach(k, o) & ~o; b; b &= b - 1)
+                visit(k, __builtin_ctzll(b), false);
+            continue;
+        }
+        const int back = -PAWN_DIR[mover], from = s + back;
+        if (rank_of(from) == (mover ? 7 : 0) || (o & bit(from))) continue;
+        visit(k, from, false);
+        if (rank_of(s) == (mover ? 4 : 3) && !(o & bit(from + back))) visit(k, from + back, true);
+    }
+}
+
+bool Generator::layer(int parity) {
+    constexpr size_t CHUNK_WORDS = 1 << 10;
+    const size_t words = fresh_[parity][0].size(), chunks = (words + CHUNK_WORDS - 1) / CHUNK_WORDS;
+    std::atomic<bool> any{false};
+    parallel_chunks(threads_, 2 * chunks, [&](size_t c) {
+        const int side = (int)(c / chunks);
+        std::vector<uint64_t> &bits = fresh_[parity][side];
+        const size_t first = (c % chunks) * CHUNK_WORDS;
+        for (size_t w = first; w < std::min(words, first + CHUNK_WORDS); w++) {
+            for (uint64_t b = bits[w]; b; b &= b - 1)
+                retract(w * 64 + __builtin_ctzll(b), side, fresh_[parity ^ 1]);
+            if (bits[w]) any = true;
+            bits[w] = 0;
+        }
+    });
+    return any;
+}
+
+void Generator::run(Progress progress) {
+    init(progress);
+    char phase[32];
+    for (int n = 0;; n++) {
+        snprintf(phase, sizeof phase, "layer %d", n + 1);
+        if (progress) progress(phase, 0);
+        if (!layer(n & 1)) break;
+    }
+    for (int s = 0; s < 2; s++)
+        for (uint8_t &st : state_[s])
+            if (st < DECIDED) st = S_DRAW;
 }
 
 uint8_t Generator::value(int side, int wk, int bk, const int *sq) const {
-    return val_[side][encode(wk, bk, sq)];
+    Men p;
+    p.n = mat_.n + 2;
+    p.sq[0] = wk, p.sq[1] = bk;
+    for (int k = 0; k < mat_.n; k++)
+        p.sq[k + 2] = sq[k];
+    return (uint8_t)(state_[side][encode(p)] - DECIDED);
 }
 
 std::vector<uint8_t> Generator::file_values(int side, long &conflicts) const {
@@ -365,20 +490,19 @@ std::vector<uint8_t> Generator::file_values(int side, long &conflicts) const {
     const uint32_t size = index_space(mat_.pc[0], mat_.pc[1], mat_.pc[2]);
     std::vector<uint8_t> out(size, 0xFF);
     conflicts = 0;
-    const size_t raw = (size_t)1 << (6 * (mat_.n + 2));
-    int sq[3] = {0, 0, 0}, pc[3] = {0, 0, 0};
+    int pc[3] = {0, 0, 0}, sq[3] = {0, 0, 0};
     for (int k = 0; k < mat_.n; k++)
         pc[k] = mat_.pc[k];
-    for (size_t r = 0; r < raw; r++) {
-        size_t x = r;
-        for (int k = mat_.n - 1; k >= 0; k--, x >>= 6)
-            sq[k] = (int)(x & 63);
-        const int bk = (int)(x & 63), wk = (int)(x >> 6);
-        const uint8_t v = val_[side][encode(wk, bk, sq)];
+    Men p;
+    for (size_t i = 0; i < size_; i++) {
+        const uint8_t v = (uint8_t)(state_[side][i] - DECIDED);
         if (v == V_ILLEGAL) continue;
+        decode(i, p);
+        for (int k = 0; k < mat_.n; k++)
+            sq[k] = p.sq[k + 2];
         TABLE_INDEX t;
-        if (canonical_index(side, wk, bk, pc, sq, t) != mat_.n || t.side != side || t.a != pc[0] ||
-            t.b != pc[1] || t.c != pc[2]) {
+        if (canonical_index(side, p.sq[0], p.sq[1], pc, sq, t) != mat_.n || t.side != side ||
+            t.a != pc[0] || t.b != pc[1] || t.c != pc[2]) {
             conflicts++;
             continue;
         }
@@ -390,13 +514,4 @@ std::vector<uint8_t> Generator::file_values(int side, long &conflicts) const {
     for (uint8_t &v : out)
         v = v == 0xFF ? last : (last = v);
     return out;
-}
-
-void Generator::counts(long out[2][4]) const {
-    for (int s = 0; s < 2; s++) {
-        for (int v = 0; v < 4; v++)
-            out[s][v] = 0;
-        for (size_t i = 0; i < size_; i++)
-            if (val_[s][i] < V_ILLEGAL) out[s][val_[s][i]]++;
-    }
 }
