@@ -272,8 +272,7 @@ uint8_t Generator::en_passant(const Men &p, int side, int pawn) const {
     const int target = p.sq[pawn] + PAWN_DIR[side];
     uint8_t best = V_UNKNOWN;
     for (int i = 2; i < p.n; i++) {
-        if (!p.code[i] || p.code[i] != WPAWN + 6 * side || !(T().pawn[side][p.sq[i]] & bit(target)))
-            continue;
+        if (p.code[i] != WPAWN + 6 * side || !(T().pawn[side][p.sq[i]] & bit(target))) continue;
         const uint64_t occ = (p.occ() ^ bit(p.sq[i]) ^ bit(p.sq[pawn])) | bit(target);
         Men c = p;
         c.sq[i] = target;
