@@ -433,6 +433,23 @@ inline void move_piece(int from, int to) {
 
 } // namespace
 
+void ComputeHashCode() {
+    uint64_t key = 0;
+    for (int sq = 0; sq < 64; sq++)
+        if (color[sq] != EMPTY) key ^= zobrist(sq, color[sq], piece[sq]);
+    if (side == DARK) key ^= side_key();
+    hashcode = key ^ castle_key(castle);
+}
+
+void set_hash() {
+    uint32_t h = 0;
+    for (int sq = 0; sq < 64; sq++)
+        if (color[sq] != EMPTY) h ^= hash_piece[color[sq]][piece[sq]][sq];
+    if (side == DARK) h ^= hash_side;
+    if (ep != -1) h ^= hash_ep[ep];
+    hash = h;
+}
+
 uint64_t key_after(int m) {
     const int bits = move_bits(m), from = move_from(m), to = move_to(m);
     if (bits & FLAG_NULL) return hashcode ^ null_key();

@@ -45,6 +45,10 @@ void gen_caps();
 int makemove(int m);
 // The key hashcode would have after move m, the position left as it is.
 uint64_t key_after(int m);
+// The keys of the position on the board, computed whole: hashcode (the table's) and hash (the
+// learn file's).
+void ComputeHashCode();
+void set_hash();
 void takeback();
 int newattack(int sq, int s);
 int attack(int sq, int s);

@@ -12,7 +12,6 @@
 #include "eval.h"
 #include "game.h"
 #include "hash.h"
-#include "keys.h"
 #include "learn.h"
 #include "notation.h"
 #include "openings.h"

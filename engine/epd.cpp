@@ -8,6 +8,7 @@
 #include "notation.h"
 #include "search.h"
 #include "session.h"
+#include "stats.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ bool read_epd_line(FILE *f, char *line, size_t cap) {
 }
 
 } // namespace
-
-// Hours, minutes and seconds with two digits at least: "01:02:03", "100:00:00".
-char *Time_clean(int ms) {
-    unsigned s = (unsigned)ms / 1000;
-    unsigned h = s / 3600 % 1000000, m = s % 3600 / 60, sec = s % 60;
-    snprintf(restc, sizeof restc, "%s%u:%s%u:%s%u", h > 9 ? "" : "0", h, m > 9 ? "" : "0", m,
-             sec > 9 ? "" : "0", sec);
-    return restc;
-}
 
 void test(const char *path, int n_sec, int nb_pos) {
     FILE *f = fopen(path, "r");

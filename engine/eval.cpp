@@ -7,11 +7,11 @@
 #include "egbb_glue.h"
 #include "hash.h"
 #include "keys.h"
-#include "search.h"
 #include "settings.h"
+#include "stats.h"
 
 int nb_pieces[2], piece_mat[2], nb_pions[2], pawn_mat[2], knight_mat[2], bishop_mat[2], rook_mat[2];
-int n_pieces, n_pawns, Stage, nullmat;
+int n_pieces, n_pawns, Stage, CurrentStage, nullmat;
 int pawn_rank[2][10], rook_rank[2][10];
 uint64_t hashpawn;
 

@@ -1,5 +1,5 @@
 // The static evaluation (defined in eval.cpp, which owns the globals below; the statistics it
-// raises, max_ply, hash_pawn_hit and egbb_hit, belong to search.cpp).
+// raises, max_ply, hash_pawn_hit and egbb_hit, are the search's, in stats.h).
 #pragma once
 #include "defs.h"
 #include <cstdint>
@@ -15,6 +15,9 @@ extern int rook_mat[2];
 extern int n_pieces;
 extern int n_pawns;
 extern int Stage;
+// The stage of the root position, taken from Stage when a search starts (Stage itself follows
+// the moves the search makes).
+extern int CurrentStage;
 extern int nullmat;
 extern int pawn_rank[2][10];
 extern int rook_rank[2][10];

@@ -1,21 +1,12 @@
-// Position keys: the 64-bit key of the transposition table and the 32-bit key of the learn file.
+// The learn key's random numbers, drawn from the runtime generator with a fixed seed.
 #include "keys.h"
 
-#include "board.h"
 #include "platform.h"
 
 uint32_t hash_piece[2][6][64];
 uint32_t hash_side;
 uint32_t hash_nullmove;
 uint32_t hash_ep[64];
-
-void ComputeHashCode() {
-    uint64_t key = 0;
-    for (int sq = 0; sq < 64; sq++)
-        if (color[sq] != EMPTY) key ^= zobrist(sq, color[sq], piece[sq]);
-    if (side == DARK) key ^= side_key();
-    hashcode = key ^ castle_key(castle);
-}
 
 // 32 draws of the runtime generator, the k-th shifted left by k - 1 bits.
 uint32_t hash_rand() {
@@ -36,13 +27,4 @@ void init_hash() {
     hash_nullmove = hash_rand();
     for (auto &v : hash_ep)
         v = hash_rand();
-}
-
-void set_hash() {
-    uint32_t h = 0;
-    for (int sq = 0; sq < 64; sq++)
-        if (color[sq] != EMPTY) h ^= hash_piece[color[sq]][piece[sq]][sq];
-    if (side == DARK) h ^= hash_side;
-    if (ep != -1) h ^= hash_ep[ep];
-    hash = h;
 }

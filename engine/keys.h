@@ -1,4 +1,5 @@
-// Position keys: the 64-bit table key and the 32-bit learn key (defined in keys.cpp).
+// The random numbers behind the position keys: the 64-bit table key and the 32-bit learn key
+// (keys_table.cpp, keys.cpp); board.cpp computes the keys of the position from them.
 #pragma once
 #include <cstdint>
 
@@ -24,7 +25,5 @@ inline uint64_t null_key() {
     return hash_code[NULL_KEY_INDEX];
 }
 
-void ComputeHashCode();
-void set_hash();
 void init_hash();
 uint32_t hash_rand();

@@ -6,8 +6,8 @@
 
 #include "board.h"
 #include "defs.h"
+#include "eval.h"
 #include "platform.h"
-#include "search.h"
 #include "settings.h"
 
 FILE *learn_file;

@@ -8,7 +8,6 @@
 #include "board.h"
 #include "data.h"
 #include "hash.h"
-#include "keys.h"
 #include "settings.h"
 
 void set_fen(const char *placement, const char *side_field, const char *castle_field) {

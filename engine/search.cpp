@@ -8,27 +8,23 @@
 
 #include "board.h"
 #include "data.h"
-#include "epd.h"
 #include "eval.h"
 #include "hash.h"
-#include "keys.h"
 #include "learn.h"
 #include "notation.h"
 #include "platform.h"
 #include "session.h"
 #include "settings.h"
+#include "stats.h"
 
 int stop_search;
 jmp_buf env;
 unsigned stop_time;
 int last_score, last_score_before_research, found_time;
 char best_variation[384];
-char restc[32];
-int CurrentStage, inf6men, follow_pv;
+int inf6men, follow_pv;
 int stop_on_input_end;
 int pv[64][64], pv_length[64], killer[64][2];
-int nodes, rest_nodes, max_ply, hash_hit, hash_pawn_hit, egbb_hit;
-int null_stat, killer_cut, lmr_cut, lmr_nodes, futility_cut, razor_cut, delta_cut, learn_hit;
 
 namespace {
 

@@ -3,6 +3,8 @@
 #pragma once
 #include <csetjmp>
 
+#include "stats.h" // the statistics of the last search, read with it
+
 extern int stop_search;
 extern jmp_buf env;
 extern unsigned stop_time;
@@ -10,8 +12,6 @@ extern int last_score;
 extern int last_score_before_research;
 extern int found_time;
 extern char best_variation[384];
-extern char restc[32];
-extern int CurrentStage;
 extern int inf6men;
 extern int follow_pv;
 
@@ -23,12 +23,6 @@ extern int stop_on_input_end;
 extern int pv[64][64];
 extern int pv_length[64];
 extern int killer[64][2];
-
-// Statistics of the last search.
-extern int nodes, rest_nodes, max_ply;
-extern int hash_hit, hash_pawn_hit, egbb_hit;
-extern int null_stat, killer_cut, lmr_cut, lmr_nodes, futility_cut, razor_cut, delta_cut;
-extern int learn_hit;
 
 // The modes of think: which progress lines it prints.
 enum ThinkMode { THINK_SILENT = 0, THINK_CONSOLE = 1, THINK_POST = 2, THINK_EPD = 3 };

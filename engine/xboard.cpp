@@ -12,7 +12,6 @@
 #include "defs.h"
 #include "game.h"
 #include "hash.h"
-#include "keys.h"
 #include "notation.h"
 #include "openings.h"
 #include "platform.h"

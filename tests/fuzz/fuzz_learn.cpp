@@ -2,10 +2,9 @@
 // few positions are looked up with rlearn, written back with wlearn, and a short search that
 // consults the file runs on the first position.
 #include "board.h"
+#include "eval.h"
 #include "fuzz_util.h"
-#include "keys.h"
 #include "learn.h"
-#include "search.h"
 #include "settings.h"
 
 namespace {

@@ -8,7 +8,6 @@
 
 #include "board.h"
 #include "game.h"
-#include "keys.h"
 #include "notation.h"
 #include "platform.h"
 #include "search.h"

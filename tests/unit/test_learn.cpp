@@ -7,7 +7,7 @@
 #include <string>
 
 #include "board.h"
-#include "keys.h"
+#include "eval.h"
 #include "learn.h"
 #include "platform.h"
 #include "search.h"

@@ -4,7 +4,6 @@
 #include "board.h"
 #include "game.h"
 #include "hash.h"
-#include "keys.h"
 #include "notation.h"
 #include "search.h"
 #include "session.h"

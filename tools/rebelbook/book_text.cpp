@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "board.h"
-#include "keys.h"
 #include "openings.h"
 
 namespace {
