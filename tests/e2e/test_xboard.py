@@ -1,6 +1,7 @@
 """Protocol transcripts: lines in through the console's "xboard" command, output compared line
 by line. Search lines are matched by their shape (their times and node counts vary); every
 protocol line is compared exactly."""
+import os
 import re
 import signal
 import time
@@ -72,51 +73,17 @@ def expect(name, text, expected):
                  f"expected lines:\n{expected}\ngot:\n{text}")
 
 
-PROMOTION_EDIT = ["force", "edit", "#", "Ka1", "Pe7", "c", "Ka3", "."]
-R = "Illegal move.\n\n"
-# (what, lines, the whole output); each session ends with its input, as quit would end it.
-SHORT_ANSWERS = [
-    ("unknown commands and illegal moves; nothing read after quit",
-     ["usermove e2e4", "exit", "e2e5", "e7e5", "i2i4", "quit", "exit"],
-     "Error (unknown command): usermove e2e4\n\nError (unknown command): exit\n\n" + R + R +
-     "Error (unknown command): i2i4\n\n"),
-    ("commands without output",
-     ["protover 2", "xboard", "random", "computer", "name someone", "rating 2100 1800",
-      "xtime 100", "otim 100", "time 100", "level 40 5 0", "st 10", "sd 2", "post", "nopost",
-      "hard", "easy", "result 1-0 {White mates}", "", "force"], ""),
-    # A line longer than 255 characters comes in pieces: its tail is a line of its own (here a
-    # legal move, so that e2e4 is then illegal), and so is a piece without its line end.
-    ("over-long line", ["name " + "x" * 250 + "e2e4", "force", "e2e4", "y" * 260],
-     R + "Error (unknown command): " + "y" * 255 + "\nError (unknown command): yyyyy\n\n"),
-    # The promoted piece shows in the moves it can make afterwards: e8h5 needs a queen or a
-    # bishop, e8e2 a queen or a rook, e8f6 a knight.
-    ("e7e8q, e7e8Q and e7e8 promote to a queen",
-     PROMOTION_EDIT + ["e7e8q", "a3b3", "e8h5", "undo", "undo", "undo", "e7e8Q", "a3b3", "e8e2",
-                       "undo", "undo", "undo", "e7e8", "a3b3", "e8h5", "undo", "e8e2"], ""),
-    ("e7e8n promotes to a knight", PROMOTION_EDIT + ["e7e8n", "a3b3", "e8h5", "e8f6"], R),
-    # Neither takes back more moves than the game has: after "remove" with one move made,
-    # e2e4 is still on the board and Black is to move.
-    ("undo and remove bounds", ["force", "undo", "remove", "e2e4", "remove", "e2e4", "e7e5",
-                                "remove", "e2e4", "undo", "e2e4"], R),
-    ("edit: kings, pawn, colour switch",
-     ["force", "edit", "#", "Ke1", "c", "Ke8", "Pa7", ".", "e1e2", "a7a5", "e2d3", "e8d7"], ""),
-    ("an edited position has no castling rights",
-     ["force", "edit", "#", "Ke1", "Rh1", "c", "Ke8", "Pa7", ".", "e1g1"], R),
-    # The kings' squares are found again: Black in check from g1 may not play a pawn move.
-    ("an edit records the kings' squares",
-     ["force", "edit", "#", "Kb1", "Rh1", "c", "Kg8", "Pa7", ".", "h1g1", "a7a6", "g8f7"], R),
-    ("xa2 empties the square", ["force", "edit", "xa2", ".", "a2a3", "b2b3"], R),
-    # The key follows the side to move (the position check of an assertion build sees it).
-    ("black and white hand over the move", ["black", "force", "e7e5", "white", "force", "e2e4"],
-     ""),
-    # Lines naming no square, a piece line before any piece letter and a pawn on the first rank
-    # are ignored; an unknown letter places the piece of the last letter recognised (a pawn on b2).
-    ("edit lines off the board", ["force", "edit", "#", "?d4", "Ke1", "Ka9", "Pz2", "?b2", "Pc1",
-                                  "K", "Q" * 300, "c", "Kh8", ".", "d4d5", "c1c2", "b2b4"], R + R),
-    # The edit keeps the side to move and clears the en passant square.
-    ("an edit clears en passant", ["force", "e2e4", "d7d5", "e4e5", "f7f5", "edit", ".", "e5f6"], R),
-]
-for name, lines, answer in SHORT_ANSWERS:
+def short_answers():
+    """(what, lines, the whole output) of the sessions in xboard_answers.txt."""
+    text = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "xboard_answers.txt")).read()
+    text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
+    for block in text.split("\n== ")[1:]:
+        name, *lines = block.split("\n")
+        sent = [line[2:] for line in lines if line.startswith("<")]
+        yield name, sent, "".join(line[2:] + "\n" for line in lines if line.startswith(">"))
+
+
+for name, lines, answer in short_answers():
     _, out, status = session(lines)
     checks.check(name, out == answer and status == 0, f"{status} {out!r}")
 

@@ -63,11 +63,6 @@ def run(script, rc=True, files=None, cwd=None, timeout=120, from_file=False):
     return p.stdout.decode("latin-1"), p.returncode, d
 
 
-def mask_times(text):
-    """Replaces what varies from run to run (speeds) by placeholders."""
-    return re.sub(r"\[ *[0-9.]+ n/s\]", "[N n/s]", text)
-
-
 def skip(reason):
     """Ends a test that cannot run here; ctest counts status 77 as skipped."""
     print(f"skipped: {reason}")

@@ -1,4 +1,5 @@
-// Move generation, make / take back, attack tests and repetitions.
+// Make / take back and the keys on walked trees, the null move and repetitions (move counts and
+// attack tests: the perft suite; move order: the console transcripts and the bench counts).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,21 +12,6 @@
 #include "test_util.h"
 
 namespace {
-
-using Moves = std::vector<std::string>;
-
-Moves root_moves() {
-    Moves v;
-    for (int i = first_move[0]; i < first_move[1]; i++)
-        v.push_back(move_str(gen_dat[i].m));
-    return v;
-}
-
-int score_of(const std::string &coord) {
-    for (int i = first_move[0]; i < first_move[1]; i++)
-        if (coord == move_str(gen_dat[i].m)) return gen_dat[i].score;
-    return -1;
-}
 
 void play(std::initializer_list<const char *> moves) {
     for (const char *coord : moves) {
@@ -83,15 +69,6 @@ class Board : public ::testing::Test {
     void SetUp() override { reset_engine(); }
 };
 
-TEST_F(Board, InitialPosition) {
-    // The pawn moves file by file, then the knights, then castling listed on the rights alone.
-    EXPECT_EQ(root_moves(), (Moves{"a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3", "d2d4",
-                                   "e2e3", "e2e4", "f2f3", "f2f4", "g2g3", "g2g4", "h2h3", "h2h4",
-                                   "b1a3", "b1c3", "g1f3", "g1h3", "e1g1", "e1c1"}));
-    gen_caps();
-    EXPECT_EQ(first_move[1], first_move[0]);
-}
-
 TEST_F(Board, EnPassantSquareFiftyAndNullMove) {
     play({"e2e4", "d7d5"});
     EXPECT_EQ(ep, 19);
@@ -109,82 +86,6 @@ TEST_F(Board, EnPassantSquareFiftyAndNullMove) {
     takeback();
     takeback();
     EXPECT_EQ(snapshot(), before);
-}
-
-TEST_F(Board, EnPassantGeneratedLast) {
-    play({"e2e4", "d7d5", "e4e5", "f7f5"});
-    EXPECT_EQ(ep, 21);
-    const int last = gen_dat[first_move[1] - 1].m;
-    EXPECT_STREQ(move_str(last), "e5f6");
-    gen_caps();
-    const Moves caps = root_moves();
-    EXPECT_NE(std::find(caps.begin(), caps.end(), "e5f6"), caps.end());
-    ASSERT_EQ(makemove(last), 1);
-    EXPECT_EQ(color[29], EMPTY); // the f5 pawn is gone
-}
-
-TEST_F(Board, PromotionAndCaptureOrder) {
-    setup_fen("1r5k/P7/8/8/8/8/8/7K w - -");
-    const Moves moves = root_moves();
-    EXPECT_EQ(Moves(moves.begin(), moves.begin() + 8),
-              (Moves{"a7b8N", "a7b8B", "a7b8R", "a7b8Q", "a7a8N", "a7a8B", "a7a8R", "a7a8Q"}));
-    for (int i = 0; i < 8; i++)
-        EXPECT_EQ(gen_dat[i].score, 1500010 + 10 * (i % 4));
-    setup_fen("7k/4P3/8/8/8/8/6p1/K7 b - -");
-    gen_caps();
-    EXPECT_EQ(root_moves(), (Moves{"g2g1N", "g2g1B", "g2g1R", "g2g1Q"}));
-    // Most valuable victim, then least valuable attacker; a quiet move scores 0.
-    setup_fen("7k/8/8/3q4/4P3/8/8/Q6K w - -");
-    EXPECT_EQ(score_of("e4d5"), 1000040);
-    setup_fen("7k/8/8/8/8/1p6/1p6/Q6K w - -");
-    EXPECT_EQ(score_of("a1b2"), 999996);
-    EXPECT_EQ(score_of("a1b1"), 0);
-}
-
-TEST_F(Board, CastlingRefusals) {
-    // Out of check, through f1, into g1; c1 allowed with only b1 attacked, not with b1 occupied.
-    const std::tuple<const char *, const char *, int> cases[] = {
-        {"4k3/8/8/8/8/8/8/R3K2R w KQ -", "e1g1", 1},
-        {"4k3/4r3/8/8/8/8/8/R3K2R w KQ -", "e1g1", 0},
-        {"4k3/5r2/8/8/8/8/8/R3K2R w KQ -", "e1g1", 0},
-        {"4k3/6r1/8/8/8/8/8/R3K2R w KQ -", "e1g1", 0},
-        {"4k3/3r4/8/8/8/8/8/R3K2R w KQ -", "e1c1", 0},
-        {"4k3/1r6/8/8/8/8/8/R3K2R w KQ -", "e1c1", 1},
-        {"4k3/8/8/8/8/8/8/RN2K2R w KQ -", "e1c1", 0},
-        {"r3k2r/8/8/8/8/8/8/4K3 b kq -", "e8c8", 1},
-        {"r3k2r/8/8/8/8/8/5R2/4K3 b kq -", "e8g8", 0},
-    };
-    for (auto [fen, move, legal] : cases) {
-        setup_fen(fen);
-        const std::vector<int64_t> before = snapshot();
-        const int m = find_move(move);
-        ASSERT_NE(m, 0) << fen;
-        EXPECT_EQ(makemove(m), legal) << fen << " " << move;
-        if (legal) takeback();
-        EXPECT_EQ(snapshot(), before) << fen;
-    }
-}
-
-TEST_F(Board, CastleRightsByMove) {
-    setup_fen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
-    const std::pair<const char *, int> cases[] = {{"h1h5", 15 & ~CASTLE_WK},
-                                                  {"e1f1", CASTLE_BK | CASTLE_BQ},
-                                                  {"a1a8", CASTLE_WK | CASTLE_BK}};
-    for (auto [move, rights] : cases) {
-        ASSERT_EQ(makemove(find_move(move)), 1);
-        EXPECT_EQ(castle, rights) << move;
-        takeback();
-    }
-}
-
-TEST_F(Board, AttackTestsAgree) {
-    for (const char *fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -"}) {
-        setup_fen(fen);
-        for (int s = 0; s < 2; s++)
-            for (int sq = 0; sq < 64; sq++)
-                EXPECT_EQ(attack(sq, s), newattack(sq, s)) << fen << " sq " << sq << " s " << s;
-    }
 }
 
 TEST_F(Board, Repetitions) {

@@ -57,31 +57,18 @@ TEST_F(Game, AllocateTime) {
 }
 
 TEST_F(Game, LevelReader) {
-    const struct {
-        const char *line;
-        int mps;
-        double base, inc;
-    } read[] = {
-        {"level 40 5 0", 40, 300, 0},       {"level 40 0:30 0", 40, 30, 0},
-        {"level 0 0:10 0.1\n", 0, 10, 0.1}, {"level 0 2 12", 0, 120, 12},
-        {"level 200 1 0", 200, 60, 0},      {"level 0 1:05 2.25", 0, 65, 2.25},
-    };
-    for (const auto &c : read) {
+    for (const auto &r : table_rows("game.txt", "level")) {
         Level l;
-        ASSERT_TRUE(read_level(c.line, &l)) << c.line;
-        EXPECT_EQ(l.mps, c.mps) << c.line;
-        EXPECT_DOUBLE_EQ(l.base, c.base) << c.line;
-        EXPECT_DOUBLE_EQ(l.inc, c.inc) << c.line;
+        ASSERT_TRUE(read_level((r[0] + "\n").c_str(), &l)) << r[0];
+        EXPECT_EQ(l.mps, std::stoi(r[1])) << r[0];
+        EXPECT_DOUBLE_EQ(l.base, std::stod(r[2])) << r[0];
+        EXPECT_DOUBLE_EQ(l.inc, std::stod(r[3])) << r[0];
     }
-    // Junk leaves the level as it was.
-    for (const char *junk :
-         {"level x", "level 40 5:", "level 40 -3 0", "level 40 5", "level 40 5:60 0",
-          "level 99999999999999999999 5 0", "level 40 99999999 0", "level 40 5 1e9",
-          "level 40 5 0.1.2", "level 40 5 inf", "level 40 5 nan", "level 40 5 4000", "level"}) {
+    for (const auto &r : table_rows("game.txt", "level junk")) {
         Level l;
         l.mps = 7;
-        EXPECT_FALSE(read_level(junk, &l)) << junk;
-        EXPECT_EQ(l.mps, 7) << junk;
+        EXPECT_FALSE(read_level(r[0].c_str(), &l)) << r[0];
+        EXPECT_EQ(l.mps, 7) << r[0];
     }
 }
 

@@ -1,4 +1,5 @@
-// Transposition and pawn tables: sizes, lookup, replacement, reset and ageing; the key schemes.
+// Transposition and pawn tables: the smallest size, ageing over many searches; the key schemes
+// (the replacement rules move the bench counts: tests/e2e/test_bench.py).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -12,21 +13,6 @@
 // The shipped sizes' lines are in the console transcripts (tests/e2e).
 TEST(Hash, PawnTableBelowOneKilobyte) {
     EXPECT_EQ(capture_stdout([] { HashPawnInit(0); }), "256 ko for PAWN HASH (16384 entries)\n");
-}
-
-TEST(Hash, FindInsertReplace) {
-    reset_engine();
-    uint64_t k1 = 12345, k2 = k1 + NUM_HASH_ENTRIES; // same slot, another position
-    EXPECT_EQ(HashInsert(k1, -250, 0x3424, 12, HASH_EXACT), 1);
-    const HashEntry *e = HashFind(k1);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(std::make_tuple(e->score, e->move, e->depth, e->type),
-              std::make_tuple(-250, 0x3424, 12, HASH_EXACT));
-    EXPECT_EQ(HashInsert(k2, 10, 0, 8, HASH_LOWER), 0); // shallower, other position: refused
-    EXPECT_EQ(HashInsert(k1, 10, 0, 0, HASH_UPPER), 1); // same position: always replaced
-    EXPECT_EQ(HashFind(k1)->depth, 0);
-    EXPECT_EQ(HashInsert(k2, 10, 0, 0, HASH_LOWER), 1); // equal depth replaces
-    EXPECT_EQ(HashFind(k1), nullptr);
 }
 
 TEST(Hash, ClearAgesResetForgets) {
@@ -62,19 +48,6 @@ TEST(Hash, StatusesLastOverManySearches) {
         EXPECT_EQ(HashStatus(HashTable[4]), search % 3 ? SLOT_EMPTY : SLOT_AGED) << search;
         EXPECT_EQ(HashStatus(HashTable[3]), SLOT_AGED) << search;
     }
-}
-
-TEST(Hash, PawnTable) {
-    reset_engine();
-    uint64_t k = 99, other = k + NUM_HASH_PAWN_ENTRIES;
-    EXPECT_EQ(HashPawnInsert(k, -31), 1);
-    EXPECT_EQ(HashPawnFind(k)->score, -31);
-    EXPECT_EQ(HashPawnInsert(other, 5), 0); // a current entry is never displaced
-    HashPawnClear();
-    EXPECT_EQ(HashPawnInsert(other, 5), 1);
-    EXPECT_EQ(HashPawnFind(k), nullptr);
-    HashPawnReset();
-    EXPECT_EQ(HashPawnFind(other), nullptr);
 }
 
 TEST(Keys, TableProperties) {

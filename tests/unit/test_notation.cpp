@@ -43,18 +43,9 @@ TEST_F(Notation, San) {
     std::string san;
     EXPECT_EQ(capture_stdout([&] { san = San(find_move("g1f3")); }), "g1f3");
     EXPECT_EQ(san, "Ng1f3");
-    const std::tuple<const char *, const char *, const char *> cases[] = {
-        {"4k3/8/8/3p4/4P3/8/8/4K3 w - -", "e4d5", "exd5"},
-        {"8/8/2k5/3p4/4P3/8/8/4K3 w - -", "e4d5", "exd5+"},
-        {"4k3/8/8/8/8/8/8/R3K2R w KQ -", "e1c1", "O-O-O"},
-        {"4k3/8/8/8/8/8/8/R3K2R w KQ -", "e1g1", "O-O"},
-        {"3r3k/4P3/8/8/8/8/8/K7 w - -", "e7d8N", "exd8=N"},
-        {"3r3k/4P3/8/8/8/8/8/K7 w - -", "e7e8Q", "e8=Q+"},
-        {"4k3/8/8/4p3/8/5N2/8/4K3 w - -", "f3e5", "Nf3xe5"},
-    };
-    for (auto [fen, move, text] : cases) {
-        setup_fen(fen);
-        capture_stdout([&] { san = San(find_move(move)); });
-        EXPECT_EQ(san, text) << fen;
+    for (const auto &r : table_rows("notation.txt", "san")) {
+        setup_fen(r[0]);
+        capture_stdout([&] { san = San(find_move(r[1])); });
+        EXPECT_EQ(san, r[2]) << r[0];
     }
 }

@@ -12,39 +12,10 @@ std::string found(const std::string &fen, const char *text) {
     return i < 0 ? "-" : move_str(gen_dat[i].m);
 }
 
-const char START[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
-
 TEST(ChercheMove, RowsOfTheTable) {
     reset_engine();
-    const char *castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -";
-    const char *knights = "4k3/8/8/8/8/5N2/8/1N2K1N1 w - -"; // three knights can reach d2 / e2
-    const char *queen = "4k3/8/8/3p4/8/8/8/3QK3 w - -";
-    const char *promote = "3qk3/2P5/8/8/8/8/8/4K3 w - -";
-    struct Case {
-        const char *fen, *text, *expected;
-    } cases[] = {
-        {START, "e4", "e2e4"},
-        {START, "Nf3", "g1f3"},
-        {START, "O-O", "e1g1"},                        // listed on the rights alone
-        {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "O-O", "-"}, // not generated: a piece move, fails
-        {castles, "O-O-O", "e1c1"},
-        {knights, "Nbd2", "b1d2"},
-        {knights, "Ng1e2", "g1e2"},
-        {knights, "N1d2", "-"}, // rank-only disambiguation is not read
-        {"4k3/8/8/3p4/4P3/8/8/4K3 w - -", "exd5", "e4d5"},
-        {"4k3/8/8/3p4/3P4/8/8/3QK3 w - -", "Qxd5", "-"}, // blocked by its own pawn
-        {queen, "Qxd5", "d1d5"},
-        {queen, "Qd1xd5", "d1d5"},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6", "exd6", "e5d6"},
-        {promote, "c8=Q", "c7c8Q"},
-        {promote, "cxd8=R", "c7d8R"},
-        {promote, "c8", "c7c8N"}, // a pawn push onto the last rank finds the first promotion
-        {START, "", "-"},
-        {START, "Nf3g", "-"},
-        {START, "=", "-"},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(found(c.fen, c.text), c.expected) << c.fen << " " << c.text;
+    for (const auto &r : table_rows("notation.txt", "cherche"))
+        EXPECT_EQ(found(r[0], r[1].c_str()), r[2]) << r[0] << " " << r[1];
 }
 
 // Book making: an empty token (two blanks), '#', a token longer than 14 characters and a

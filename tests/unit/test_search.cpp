@@ -1,5 +1,5 @@
-// The search: drivers, root, null-window search, quiescence, exchange evaluation, ordering,
-// the periodic check and the mate finder.
+// The search: drivers, root, check extensions, the periodic check and the mate finder (pruning,
+// ordering, exchange evaluation and the table cuts move the bench counts: tests/e2e/test_bench.py).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -167,78 +167,55 @@ TEST_F(Search, RootOfMateStalemateAndFifty) {
     }
 }
 
-TEST_F(Search, NullMoveDepthByMaterial) {
-    EXPECT_EQ(null_move_depth(9, 0), -3); // straight into quiescence
+// Boundaries the bench positions never sit on: the material that deepens the null-move
+// reduction, razoring's margin at three plies in the initial position (balance 0), and an exact
+// entry answering a window below it with the window's edge.
+TEST_F(Search, BoundariesTheBenchMisses) {
     EXPECT_EQ(null_move_depth(36, 2000), 20);
     EXPECT_EQ(null_move_depth(36, 2001), 16);
-    EXPECT_EQ(null_move_depth(84, 6530), 56);
+    razor = 1;
+    for (auto [alpha, depth_left] : {std::pair{975, 8}, {974, 12}}) {
+        int depth = 12, base = -1;
+        EXPECT_EQ(razor_futility(alpha, &depth, &base), 0);
+        EXPECT_EQ(depth, depth_left) << alpha;
+    }
+    HashInsert(hashcode, 250, NO_HASH_MOVE, 40, HASH_EXACT);
+    EXPECT_EQ(search_nw(-20, 100, 8, 0), 100);
+    EXPECT_EQ(search_nw(-20, 300, 8, 0), 250);
 }
 
-TEST_F(Search, Extensions) {
-    setup_fen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
-    makemove(find_move("e1g1"));
-    EXPECT_EQ(node_extensions(0, 0, 1), 2 + 1); // castling, mate threat
-    setup_fen("4k3/8/8/4P3/8/8/8/4K3 w - - 0 1");
-    stop_depth = 3;
-    makemove(find_move("e5e6"));
-    EXPECT_EQ(node_extensions(0, 0, 0), 2); // a pawn reaching the sixth rank
-    stop_depth = 1;
-    EXPECT_EQ(node_extensions(0, 0, 0), 0); // only within the first iteration's plies
-    // Black in check from the knight at ply 2: five moves generated, only Kg8 legal; Black was
-    // also in check two plies earlier.
+// The principal move gets its mark and ends the marking; a move the variation plays two plies
+// later is marked as well (no bench count depends on that mark).
+TEST_F(Search, PvMarks) {
+    const int a = make_move_word(52, 36, 0, FLAG_PAWN | FLAG_DOUBLE),
+              b = make_move_word(62, 45, 0, 0);
+    first_move[0] = 0;
+    first_move[1] = 3;
+    gen_dat[0] = gen_rec{b, 0};
+    gen_dat[1] = gen_rec{a, 0};
+    gen_dat[2] = gen_rec{b, 0};
+    pv[0][0] = a;
+    pv[0][2] = b;
+    pv_marks();
+    EXPECT_EQ(std::make_tuple(gen_dat[0].score, gen_dat[1].score, gen_dat[2].score, follow_pv),
+              std::make_tuple(3000000, 10000000, 0, 1));
+}
+
+// The amounts are pinned by the bench counts; these are the parts no bench search reaches: a
+// check two plies after another, and the bitbase endgames (no egbb in the bench), where a check
+// is not extended and leaves no mark.
+TEST_F(Search, CheckExtensions) {
     setup_fen("7k/5Npp/8/8/8/8/8/K7 b - - 0 1");
     hply = 3;
     ply = stop_depth = 2;
     hist_dat[1] = hist_dat[2] = hist_rec{};
     hist_dat[1].check_flag = 1;
-    first_move[1] = first_move[2] = 0;
-    int ext = node_extensions(0, 1, 0);
-    EXPECT_EQ(ext, 5);
+    EXPECT_EQ(node_extensions(0, 1, 0), 5);
     EXPECT_EQ(hist_dat[hply].check_flag, 1);
-    gen();
-    const int n = first_move[ply + 1] - first_move[ply];
-    EXPECT_EQ(ext + list_extensions(1, n) + (n <= 7), 8); // children searched at the node's depth
-    inf6men = 1;                                          // few pieces: no check extension at all
+    inf6men = 1;
     EXPECT_EQ(node_extensions(0, 1, 0), 0);
     EXPECT_EQ(hist_dat[hply].check_flag, 0);
     ply = hply = 0;
-}
-
-// In the initial position (balance 0): razoring above 975 at three plies, futility from two,
-// where quiet moves below the base are skipped.
-TEST_F(Search, RazoringAndFutility) {
-    razor = futility = 1;
-    const struct {
-        int stage, alpha, depth, pruned, new_depth, base;
-    } cases[] = {{0, 975, 12, 1, 8, 500},
-                 {0, 974, 12, 0, 12, -1},
-                 {0, 0, 4, 1, 4, 320},
-                 {3, 5000, 12, 0, 12, -1}};
-    for (const auto &c : cases) {
-        CurrentStage = c.stage;
-        int depth = c.depth, base = -1;
-        EXPECT_EQ(razor_futility(c.alpha, &depth, &base), c.pruned) << c.alpha;
-        EXPECT_EQ(std::make_pair(depth, base), std::make_pair(c.new_depth, c.base)) << c.alpha;
-    }
-    EXPECT_EQ(razor_cut, 1);
-    CurrentStage = 0;
-    search_nw(319, 320, 4, 0); // below the base of m + 320: every move is searched
-    EXPECT_EQ(futility_cut, 0);
-    HashReset();
-    EXPECT_EQ(search_nw(320, 321, 4, 0), 320);
-    EXPECT_EQ(futility_cut, 20);
-}
-
-TEST_F(Search, HashEntriesCutByBoundType) {
-    HashInsert(hashcode, 250, NO_HASH_MOVE, 40, HASH_EXACT);
-    EXPECT_EQ(search_nw(-20, 100, 8, 0), 100);
-    EXPECT_EQ(search_nw(-20, 300, 8, 0), 250);
-    EXPECT_EQ(hash_hit, 2);
-    HashInsert(hashcode, -50, NO_HASH_MOVE, 8, HASH_UPPER);
-    EXPECT_EQ(search_nw(-20, 100, 8, 0), -50);
-    HashInsert(hashcode, 500, NO_HASH_MOVE, 8, HASH_LOWER);
-    EXPECT_EQ(root_search(-20, 100, 2), 500);
-    EXPECT_EQ(HashFind(hashcode)->score, 500); // a cut-off stores nothing
 }
 
 TEST_F(Search, RepetitionBelowTheRootIsADraw) {
@@ -252,87 +229,6 @@ TEST_F(Search, RepetitionBelowTheRootIsADraw) {
     HashInsert(hashcode, 777, NO_HASH_MOVE, 40, HASH_EXACT);
     Stage = 0; // the draw is scored before the table is probed
     EXPECT_EQ(search_nw(-100, 100, 8, 0), contempt_factor());
-}
-
-TEST_F(Search, QuiescenceBoundsOfAQuietPosition) {
-    const int e = eval();
-    // (alpha, beta, result, entry stored)
-    const std::tuple<int, int, int, int> cases[] = {{e - 10, e + 10, e, HASH_EXACT},
-                                                    {e + 10, e + 20, e + 10, HASH_UPPER},
-                                                    {e - 20, e - 10, e, HASH_LOWER}};
-    for (auto [alpha, beta, result, type] : cases) {
-        HashReset();
-        EXPECT_EQ(quiesce_nw(alpha, beta), result);
-        EXPECT_EQ(HashFind(hashcode)->type, type) << alpha - e;
-    }
-    HashInsert(hashcode, -3000, NO_HASH_MOVE, 8, HASH_UPPER); // deeper entries are not used
-    EXPECT_EQ(quiesce_nw(e - 10, e + 10), e);
-}
-
-TEST_F(Search, DeltaPruningSkipsHopelessCaptures) {
-    // The pawn can take a pawn (see 100) or a knight (see 320).
-    setup_fen("4k3/8/8/2p1n3/3P4/8/8/4K3 w - - 0 1");
-    delta = 50;
-    const int e = eval();
-    quiesce_nw(e + 200, INF_SCORE); // the knight is worth taking, the pawn not
-    EXPECT_EQ(delta_cut, 1);
-    delta_cut = 0;
-    HashReset();
-    quiesce_nw(e + 100, INF_SCORE);
-    EXPECT_EQ(delta_cut, 0);
-}
-
-TEST_F(Search, SeeOfTheDocumentedExchanges) {
-    // The third has the rook first in the list; the pawn replacing it gains a history point.
-    const std::pair<const char *, int> cases[] = {{"6k1/8/4p3/3n4/4P3/8/8/3R2K1 w - -", 320},
-                                                  {"6k1/8/4p3/3p4/8/8/8/3Q2K1 w - -", 0},
-                                                  {"6k1/3R4/4p3/3n4/4P3/8/8/6K1 w - -", 320}};
-    for (auto [fen, value] : cases) {
-        setup_fen(fen);
-        EXPECT_EQ(see(27), value) << fen;
-    }
-    EXPECT_EQ(history[36][27], 1);
-}
-
-// Ordering on a hand-made list at ply 0: the pv move first, then killers; the hash move is
-// selected before any score.
-TEST_F(Search, OrderingMarksAndSelection) {
-    const int a = make_move_word(52, 36, 0, FLAG_PAWN | FLAG_DOUBLE);
-    const int b = make_move_word(62, 45, 0, 0),
-              c = make_move_word(51, 35, 0, FLAG_PAWN | FLAG_DOUBLE);
-    auto list = [](std::vector<int> moves) {
-        first_move[0] = first_move[1] = 0;
-        for (int m : moves)
-            gen_dat[first_move[1]++] = gen_rec{m, 0};
-        pv_marks();
-        killer_marks();
-        std::vector<int> scores;
-        for (int m = 0; m < first_move[1]; m++)
-            scores.push_back(gen_dat[m].score);
-        return scores;
-    };
-    pv[0][0] = a;
-    pv[0][2] = b;
-    follow_pv = 1;
-    EXPECT_EQ(list({b, a, c}), (std::vector<int>{3000000, 10000000, 0})); // marks stop at a
-    EXPECT_EQ(follow_pv, 1);
-    EXPECT_EQ(list({b, c}), (std::vector<int>{3000000, 0}));
-    EXPECT_EQ(follow_pv, 0);
-    killer[0][0] = c;
-    killer[0][1] = a;
-    follow_pv = 1;
-    EXPECT_EQ(list({a, b, c}), (std::vector<int>{10150000, 0, 150000}));
-    EXPECT_EQ(killer_cut, 2);
-    select_move(0, hash_move_key(b));
-    EXPECT_EQ(gen_dat[0].m, b);
-    // Among equal scores the first stays; an unknown hash move changes nothing.
-    for (int m = 0; m < 3; m++)
-        gen_dat[m].score = -5;
-    select_move(0, 0x1234);
-    EXPECT_EQ(gen_dat[0].m, b);
-    gen_dat[2].score = 7;
-    select_move(1, NO_HASH_MOVE);
-    EXPECT_EQ(gen_dat[1].m, c);
 }
 
 TEST_F(Search, ChecksComeEveryCheckNodes) {

@@ -1,7 +1,10 @@
 #include "test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -48,6 +51,28 @@ int find_move(const std::string &coord) {
     for (int i = first_move[ply]; i < first_move[ply + 1]; i++)
         if (coord == move_str(gen_dat[i].m)) return gen_dat[i].m;
     return 0;
+}
+
+Table table_rows(const std::string &file, const std::string &section) {
+    std::ifstream in("tests/data/" + file);
+    Table rows;
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inside = line == "[" + section + "]";
+            continue;
+        }
+        if (!inside) continue;
+        std::vector<std::string> &row = rows.emplace_back();
+        std::istringstream fields(line);
+        for (std::string f; std::getline(fields, f, '|');) {
+            const size_t first = f.find_first_not_of(' '), last = f.find_last_not_of(' ');
+            row.push_back(first == std::string::npos ? "" : f.substr(first, last + 1 - first));
+        }
+    }
+    EXPECT_FALSE(rows.empty()) << "no rows in tests/data/" << file << " [" << section << "]";
+    return rows;
 }
 
 // Names are tried until one is new, so that test processes running side by side never share one.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 // The engine as after start-up: initial position, key tables filled, hash tables of 1 MB and
 // 64 KB allocated and empty, hashing on, every search table cleared.
@@ -14,6 +15,11 @@ void setup_fen(const std::string &fen);
 std::string capture_stdout(const std::function<void()> &f);
 // Finds the generated root move with this coordinate text ("e2e4", "e7e8Q"); 0 when none.
 int find_move(const std::string &coord);
+
+// The rows of section [section] of tests/data/<file>: fields separated by '|', trimmed; blank
+// lines and '#' lines (the cases' explanations) are skipped.
+using Table = std::vector<std::vector<std::string>>;
+Table table_rows(const std::string &file, const std::string &section);
 
 // A fresh empty directory under the system's temporary directory, removed with its contents
 // when the object goes (as far as the system lets: Windows keeps files that are still open).
