@@ -1,6 +1,5 @@
-// Searches ended by input on a pipe: standard input is replaced by a pipe the test writes to
-// (input arriving during a search or pondering: the protocol transcripts). Only what arrives
-// after the readers' last fill counts; what they already hold waits for them.
+// Searches ended by input on a pipe, checked node by node where the transcripts can only time
+// them: only what arrives after the readers' last fill counts.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -118,18 +117,8 @@ TEST_F(PipedInput, TheFallbackMoveOnlyWhenNoInputStoppedTheSearch) {
     EXPECT_EQ(std::make_pair(max_time, max_depth), std::make_pair(NO_TIME_LIMIT, 40u));
 }
 
-// Status requests, line ends and then the end of input leave a search to its depth.
-TEST_F(PipedInput, StatusRequestsLineEndsAndEndOfInputDoNotStopIt) {
-    send(".\n\n.\r\n");
-    end_input();
-    max_depth = 3;
-    capture_stdout([] { think(THINK_SILENT); });
-    EXPECT_EQ(std::make_pair(stop_search, stop_depth), std::make_pair(0, 4));
-    EXPECT_EQ(bioskey(), 0);
-}
-
 // Unknown or illegal ponder moves are refused without a word, though input could end a search.
-TEST_F(PipedInput, PonderRefusesUnknownAndIllegalMoves) {
+TEST_F(PipedInput, PonderOnlyLegalMovesUntilInputComes) {
     setup_fen("4k3/8/8/8/8/8/4r3/4K2R w - - 0 1"); // Kf2 walks into the rook
     for (const char *text : {"4444", "e2e5", "e1f2"}) {
         anticipedmove = 1;
@@ -137,23 +126,11 @@ TEST_F(PipedInput, PonderRefusesUnknownAndIllegalMoves) {
         EXPECT_EQ(capture_stdout([&] { r = do_ponder(text); }), "") << text;
         EXPECT_EQ(std::make_tuple(r, anticipedmove, hply), std::make_tuple(1, 0, 0)) << text;
     }
-}
-
-TEST_F(PipedInput, PonderingEndsWhenInputEnds) {
+    // A legal one is pondered until input comes, and leaves the settings as they were.
+    send("quit\n");
     max_time = 5000;
-    const auto t0 = std::chrono::steady_clock::now();
-    std::thread later([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        end_input();
-    });
-    capture_stdout([] { do_ponder("e2e4"); });
-    later.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
-    EXPECT_EQ(stop_on_input_end, 0);
-    EXPECT_EQ(max_time, 5000u);
-    // With input already over, pondering does not start at all.
-    EXPECT_EQ(bioskey(), 0);
-    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(do_ponder("e2e4"), 1); }), "");
+    EXPECT_EQ(capture_stdout([] { do_ponder("e1e2"); }).rfind("Ponder move e1e2\n", 0), 0u);
+    EXPECT_EQ(std::make_tuple(stop_on_input_end, max_time, hply), std::make_tuple(0, 5000u, 0));
 }
 
 } // namespace
