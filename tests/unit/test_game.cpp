@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -26,33 +27,25 @@ class Game : public ::testing::Test {
     }
 };
 
+// "a/b+c" read left to right.
+double expression(const std::string &text) {
+    std::istringstream in(text);
+    double value = 0, operand = 0;
+    char op = 0;
+    in >> value;
+    while (in >> op >> operand)
+        value = op == '/' ? value / operand : value + operand;
+    return value;
+}
+
 TEST_F(Game, AllocateTime) {
-    const struct {
-        double own, opponent;
-        int mps, base, increment, moves_made;
-        double seconds;
-    } cases[] = {
-        // Moves per control: the count of moves made wraps with the control.
-        {300, 300, 40, 5, 0, 0, 300.0 / 43},
-        {300, 300, 40, 5, 0, 39, 75.0},
-        {300, 300, 40, 5, 0, 40, 300.0 / 43},
-        {50, 50, 40, 0, 0, 0, 50.0 / 43},
-        {40, 50, 40, 0, 0, 0, 0.3}, // 0.93 s is too little
-        // The whole game: the divisor grows with how far behind the engine is.
-        {100, 200, 0, 0, 0, 0, 2.5},
-        {100, 104, 0, 0, 0, 0, 100.0 / 30},
-        {100, 108, 0, 0, 0, 0, 100.0 / 35},
-        {100, 100, 0, 0, 2, 0, 100.0 / 30 + 2},
-        // A short clock.
-        {30, 30, 0, 0, 0, 0, 0.3},
-        {30, 30, 0, 0, 2, 0, 2.5},
-        {2, 30, 0, 0, 2, 0, 0.3},
-    };
-    for (const auto &c : cases) {
-        tply = c.moves_made;
-        EXPECT_NEAR(allocate_time(c.own, c.opponent, c.mps, c.base, c.increment), c.seconds, 1e-9)
-            << c.own << " " << c.opponent << " " << c.mps << " " << c.moves_made;
-        EXPECT_EQ(tply, c.moves_made + 1);
+    for (const auto &r : table_rows("game.txt", "allocate")) {
+        tply = std::stoi(r[5]);
+        EXPECT_NEAR(allocate_time(std::stod(r[0]), std::stod(r[1]), std::stoi(r[2]),
+                                  std::stoi(r[3]), std::stod(r[4])),
+                    expression(r[6]), 1e-9)
+            << r[0] << " " << r[1] << " " << r[2] << " " << r[5];
+        EXPECT_EQ(tply, std::stoi(r[5]) + 1);
     }
 }
 
@@ -94,16 +87,10 @@ TEST_F(Game, ClockGuardKeepsTheRuleWhereAffordable) {
 // Near an empty clock the guard plays faster: a few budgets, and whole games in which each
 // move costs its budget plus the time spent outside the search never see the clock run out.
 TEST_F(Game, ClockGuardNearlyEmptyClocks) {
-    const struct {
-        double left;
-        int to_go;
-        double inc, cap;
-    } cases[] = {
-        {3, 0, 0, 0.05},   {3, 0, 0.1, 0.15},  {0.5, 0, 0, 0.01}, {-2, 0, 0, 0.01},
-        {0.5, 0, 2, 0.45}, {10, 40, 0, 0.175}, {2, 1, 0, 1.95},   {3, 1, 0, 2.95},
-    };
-    for (const auto &c : cases)
-        EXPECT_NEAR(clock_cap(c.left, c.to_go, c.inc), c.cap, 1e-9) << c.left << " " << c.to_go;
+    for (const auto &r : table_rows("game.txt", "clock cap"))
+        EXPECT_NEAR(clock_cap(std::stod(r[0]), std::stoi(r[1]), std::stod(r[2])), std::stod(r[3]),
+                    1e-9)
+            << r[0] << " " << r[1];
 
     const struct {
         Level level;
@@ -159,17 +146,9 @@ TEST_F(Game, PonderMoveText) {
 }
 
 TEST_F(Game, ResultLines) {
-    const std::pair<const char *, const char *> cases[] = {
-        {"r1bqkb1r/pppp1Qpp/2n2n2/4p3/2B1P3/8/PPPP1PPP/RNB1K1NR b KQkq - 0 4",
-         "1-0 {White mates}\n"},
-        {"6k1/5ppp/8/8/8/8/5PPP/1r4K1 w - - 0 1", "0-1 {Black mates}\n"},
-        {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", "1/2-1/2 {Stalemate}\n"},
-        {"k7/8/8/8/8/8/1R6/K7 b - - 100 80", "1/2-1/2 {Draw by fifty move rule}\n"},
-        {"k7/8/8/8/8/8/1R6/K7 b - - 99 80", ""},
-    };
-    for (auto [fen, line] : cases) {
-        setup_fen(fen);
-        EXPECT_EQ(capture_stdout(print_result), line) << fen;
+    for (const auto &r : table_rows("game.txt", "result")) {
+        setup_fen(r[0]);
+        EXPECT_EQ(capture_stdout(print_result), r[1] == "-" ? "" : r[1] + "\n") << r[0];
     }
     auto play = [](std::initializer_list<const char *> moves) {
         for (const char *m : moves) {
