@@ -23,10 +23,7 @@ set(VRK_DRIVE "${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:vrk-pipedriver>")
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/vrk-under-wine
      CONTENT "#!/bin/sh\nexec ${VRK_DRIVE} \"$@\" $<TARGET_FILE:vrk>\n"
      FILE_PERMISSIONS ${VRK_LAUNCHER_PERMISSIONS})
-file(GLOB VRK_TOOL_LISTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt)
-foreach(list ${VRK_TOOL_LISTS})
-  get_filename_component(dir ${list} DIRECTORY)
-  get_filename_component(tool ${dir} NAME)
+foreach(tool ${VRK_TOOLS})
   if(TARGET vrk-${tool})
     file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tools/${tool}/vrk-${tool}
          CONTENT "#!/bin/sh\nexec ${VRK_DRIVE} $<TARGET_FILE:vrk-${tool}> \"$@\"\n"
