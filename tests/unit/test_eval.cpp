@@ -1,5 +1,5 @@
-// The static evaluation: stage rules, hand-counted scores (tests/data/eval.txt), the pawn hash
-// and colour symmetry. Each single term also moves the bench counts (tests/e2e/test_bench.py).
+// The static evaluation: stage rules, hand-counted scores and draws (tests/data/eval.txt), the pawn
+// hash and colour symmetry. Each single term also moves the bench counts (tests/e2e/test_bench.py).
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -52,19 +52,12 @@ TEST_F(Eval, StageBoundariesAndContempt) {
     }
 }
 
-TEST_F(Eval, InsufficientMaterialIsADraw) {
-    for (const char *fen : {"4k3/8/8/8/8/8/8/2B1K3 w - -", "4k3/8/8/8/8/8/8/1N2K3 b - -",
-                            "4k3/8/8/3b4/8/8/8/4K3 w - -"})
-        EXPECT_EQ(eval_fen(fen), 0) << fen;
-    // A pawn left, or 640 of pieces, is enough.
-    for (const char *fen : {"4k3/8/8/8/8/8/P7/2B1K3 w - -", "4k3/8/8/8/8/8/8/1NN1K3 w - -"})
-        EXPECT_NE(eval_fen(fen), 0) << fen;
-}
-
 TEST_F(Eval, HandCountedScores) {
     for (const auto &r : table_rows("eval.txt", "hand-counted"))
         EXPECT_EQ(eval_fen(r[0]), std::stoi(r[1])) << r[0];
     EXPECT_EQ(mobility_count(square_at("d4")), 13); // the last case's bishop
+    for (const auto &r : table_rows("eval.txt", "enough material"))
+        EXPECT_NE(eval_fen(r[0]), 0) << r[0];
 }
 
 // The material the search reads: the balance for the side to move, and the pieces without the

@@ -1,14 +1,14 @@
-// The search: drivers, root, check extensions, the periodic check and the mate finder (pruning,
-// ordering, exchange evaluation and the table cuts move the bench counts: tests/e2e/test_bench.py).
+// The search: drivers, root, check extensions, the periodic check, the mate finder and the move
+// the engine always has (pruning, ordering, exchange evaluation and the table cuts move the bench
+// counts: tests/e2e/test_bench.py).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "board.h"
 #include "eval.h"
+#include "game.h"
 #include "hash.h"
 #include "notation.h"
 #include "platform.h"
@@ -20,8 +20,7 @@
 namespace {
 
 const char *const MATED = "r1bqkb1r/pppp1Qpp/2n2n2/4p3/2B1P3/8/PPPP1PPP/RNB1K1NR b KQkq - 0 4";
-// 1. Ra6 bxa6 2. b7#.
-const char *const MATE_IN_TWO = "kbK5/pp6/1P6/8/8/8/8/R7 w - - 0 1";
+const char *const MATE_IN_TWO = "kbK5/pp6/1P6/8/8/8/8/R7 w - - 0 1"; // 1. Ra6 bxa6 2. b7#
 
 class Search : public ::testing::Test {
   protected:
@@ -29,15 +28,13 @@ class Search : public ::testing::Test {
         input_use_text("");
         reset_engine();
         nulling_move = razor = futility = lmr = delta = emtdf = 0;
+        analyzing = anticipedmove = last_score = CurrentStage = inf6men = 0;
         check_nodes = 10000;
-        analyzing = anticipedmove = 0;
         max_time = NO_TIME_LIMIT;
         max_depth = 40;
         stop_depth = 1;
-        last_score = CurrentStage = inf6men = 0;
-        nodes = rest_nodes = hash_hit = killer_cut = delta_cut = futility_cut = razor_cut = 0;
-        start_time = get_ms();
-        stop_time = start_time + NO_TIME_LIMIT;
+        nodes = rest_nodes = 0;
+        stop_time = (start_time = get_ms()) + NO_TIME_LIMIT;
     }
 };
 
@@ -49,12 +46,6 @@ std::vector<std::pair<int, int>> progress(const std::string &out) {
     for (std::string line; std::getline(in, line);)
         if (line.find("->") == std::string::npos && sscanf(line.c_str(), "%d %d", &d, &s) == 2)
             v.emplace_back(d, s);
-    return v;
-}
-
-int root(int alpha, int beta, int depth) {
-    int v;
-    capture_stdout([&] { v = root_search(alpha, beta, depth); });
     return v;
 }
 
@@ -70,7 +61,8 @@ TEST_F(Search, DriverWindows) {
     hashing = 0;
     mtdf_window = 100;
     setup_fen("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
-    const int t = root(-INF_SCORE, INF_SCORE, 1);
+    int t;
+    capture_stdout([&] { t = root_search(-INF_SCORE, INF_SCORE, 1); });
     std::string out = capture_stdout([&] { EXPECT_EQ(mtdf(1, t + 250, 1), t); });
     std::vector<std::pair<int, int>> want = {{1, t + 150}, {1, t + 50}, {1, t}, {1, t}};
     EXPECT_EQ(progress(out), want) << out;
@@ -80,28 +72,26 @@ TEST_F(Search, DriverWindows) {
     auto lines = progress(out);
     ASSERT_EQ(lines.size(), 2u) << out;
     EXPECT_GE(lines[0].second, t - 200);
-    EXPECT_EQ(lines[1].second, t);
-    EXPECT_EQ(stop_depth, 2);
+    EXPECT_EQ(std::make_pair(lines[1].second, stop_depth), std::make_pair(t, 2));
     setup_fen(MATED); // a mated root ends after one probe
     out = capture_stdout([] { EXPECT_EQ(mtdf(1, 0, 2), -INF_SCORE); });
     EXPECT_EQ(progress(out).size(), 1u);
 }
 
-TEST_F(Search, ContinuedSearchKeepsCountersAndStartsAtItsDepth) {
+// A continued search keeps its counters and tables; analysis, and a fresh search after a ponder
+// hit, clear the history, and only the ponder hit keeps the table.
+TEST_F(Search, WhatASearchKeeps) {
     think_to(3);
     EXPECT_EQ(stop_depth, 4);
     const int kept_nodes = nodes;
     killer[5][0] = 12345;
-    stop_depth = 4; // nothing left to search: only the set-up runs
-    capture_stdout([] { think(THINK_CONSOLE); });
-    EXPECT_EQ(nodes, kept_nodes);
-    EXPECT_EQ(killer[5][0], 12345);
-    analyzing = 1; // analysis always starts afresh
+    capture_stdout([] { think(THINK_CONSOLE); }); // nothing left to search: only the set-up runs
+    EXPECT_EQ(std::make_pair(nodes, killer[5][0]), std::make_pair(kept_nodes, 12345));
+    analyzing = 1;
     think_to(3);
     EXPECT_EQ(killer[5][0], 0);
-}
-
-TEST_F(Search, FreshSearchAfterAPonderHitKeepsTheTable) {
+    analyzing = 0;
+    stop_depth = 1;
     HashInsert(hashcode ^ 1, 7, NO_HASH_MOVE, 8, HASH_EXACT);
     anticipedmove = 1;
     history[1][2] = 5;
@@ -116,8 +106,7 @@ TEST_F(Search, FreshSearchAfterAPonderHitKeepsTheTable) {
 TEST_F(Search, BestVariationTextAndMarks) {
     const char *line[] = {"e2e4", "e7e5", "g1f3", "b8c6"};
     for (int j = 0; j < 4; j++) {
-        pv[0][j] = find_move(line[j]);
-        makemove(pv[0][j]);
+        makemove(pv[0][j] = find_move(line[j]));
         gen();
     }
     pv_length[0] = 4;
@@ -144,26 +133,21 @@ TEST_F(Search, RootFailHighReturnsCuttingScoreAndRecordsIt) {
     std::string out = capture_stdout([&] { v = root_search(-5000, -4000, 1); });
     EXPECT_NE(out.find(" 1 19 20 a2a3\n"), std::string::npos) << out;
     EXPECT_GE(v, -4000);
-    EXPECT_EQ(last_score, v);
-    EXPECT_EQ(killer[0][0], first);
+    EXPECT_EQ(std::make_pair(last_score, killer[0][0]), std::make_pair(v, first));
     const HashEntry *e = HashFind(hashcode);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(std::make_tuple(e->type, e->depth, e->move),
               std::make_tuple(HASH_LOWER, 4, hash_move_key(first)));
 }
 
-// The draw score depends on the stage the search sees; none of these roots is stored.
+// None of these roots is stored.
 TEST_F(Search, RootOfMateStalemateAndFifty) {
-    const std::pair<const char *, int> cases[] = {
-        {MATED, -INF_SCORE},
-        {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", 0},
-        {"k7/8/8/8/8/8/1R6/K7 b - - 100 80", 0}, // only Ka7, scored before the draw is seen
-    };
-    for (auto [fen, mate] : cases) {
-        setup_fen(fen);
-        const int v = root(-INF_SCORE, INF_SCORE, 1);
-        EXPECT_EQ(v, mate ? mate : contempt_factor()) << fen;
-        EXPECT_EQ(HashFind(hashcode), nullptr) << fen;
+    for (const auto &r : table_rows("search.txt", "root ends")) {
+        setup_fen(r[0]);
+        int v;
+        capture_stdout([&] { v = root_search(-INF_SCORE, INF_SCORE, 1); });
+        EXPECT_EQ(v, r[1] == "-" ? contempt_factor() : std::stoi(r[1])) << r[0];
+        EXPECT_EQ(HashFind(hashcode), nullptr) << r[0];
     }
 }
 
@@ -191,9 +175,8 @@ TEST_F(Search, PvMarks) {
               b = make_move_word(62, 45, 0, 0);
     first_move[0] = 0;
     first_move[1] = 3;
-    gen_dat[0] = gen_rec{b, 0};
+    gen_dat[0] = gen_dat[2] = gen_rec{b, 0};
     gen_dat[1] = gen_rec{a, 0};
-    gen_dat[2] = gen_rec{b, 0};
     pv[0][0] = a;
     pv[0][2] = b;
     pv_marks();
@@ -201,9 +184,8 @@ TEST_F(Search, PvMarks) {
               std::make_tuple(3000000, 10000000, 0, 1));
 }
 
-// The amounts are pinned by the bench counts; these are the parts no bench search reaches: a
-// check two plies after another, and the bitbase endgames (no egbb in the bench), where a check
-// is not extended and leaves no mark.
+// The parts of the check extension no bench search reaches: a check two plies after another,
+// and the bitbase endgames (no egbb in the bench), where a check is not extended nor marked.
 TEST_F(Search, CheckExtensions) {
     setup_fen("7k/5Npp/8/8/8/8/8/K7 b - - 0 1");
     hply = 3;
@@ -219,7 +201,7 @@ TEST_F(Search, CheckExtensions) {
 }
 
 TEST_F(Search, RepetitionBelowTheRootIsADraw) {
-    for (const char *m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3"}) {
+    for (const char *m : {"g1f3", "g8f6", "f3g1", "f6g8"}) { // the first move ends the scan
         makemove(find_move(m));
         ply = 0;
         gen();
@@ -234,8 +216,8 @@ TEST_F(Search, RepetitionBelowTheRootIsADraw) {
 TEST_F(Search, ChecksComeEveryCheckNodes) {
     std::vector<int> checked;
     for (int n = 1; n <= 30001; n++) {
-        nodes = n;
         const int before = rest_nodes;
+        nodes = n;
         checkup();
         if (rest_nodes != before) checked.push_back(n);
     }
@@ -247,9 +229,7 @@ TEST_F(Search, DeadlineInterruptsAtTheFirstNode) {
     max_time = 0;
     check_nodes = 1; // a continued search checks as soon as its count passes the last check
     capture_stdout([] { think(THINK_CONSOLE); });
-    EXPECT_EQ(stop_search, 1);
-    EXPECT_EQ(pv[0][0], 0);
-    EXPECT_EQ(nodes, 1);
+    EXPECT_EQ(std::make_tuple(stop_search, pv[0][0], nodes), std::make_tuple(1, 0, 1));
     // A continued search keeps the move of the search it continues.
     max_time = NO_TIME_LIMIT;
     think_to(2);
@@ -259,22 +239,15 @@ TEST_F(Search, DeadlineInterruptsAtTheFirstNode) {
     EXPECT_EQ(pv[0][0], best);
 }
 
-// Mates found by the mate finder at the depth they need and not below, with every mating line
-// printed ("": no mate). The mating check costs no depth, so two plies suffice, one does not.
+// Mates found by the mate finder at the depth they need and not below, every mating line printed.
 TEST_F(Search, MatSearch) {
-    const std::tuple<const char *, int, const char *> cases[] = {
-        {MATE_IN_TWO, 1, ""},
-        {MATE_IN_TWO, 2, "a1a6 b7a6 b6b7 #\n"},
-        {"6k1/5ppp/8/8/8/8/5PPP/R2R2K1 w - - 0 1", 2, "a1a8 #\nd1d8 #\n"},
-        {"k7/8/8/1Q6/8/8/8/7K w - - 0 1", 2, ""}, // Qb6 stalemates
-    };
-    for (auto [fen, depth, lines] : cases) {
-        setup_fen(fen);
-        int r;
-        std::string out = capture_stdout([&] { r = mat_search(depth, 1, xside, 1); });
-        EXPECT_EQ(r, *lines != 0) << fen << " " << depth;
-        std::istringstream mates(lines);
-        for (std::string mate; std::getline(mates, mate);)
+    for (const auto &r : table_rows("search.txt", "mat")) {
+        setup_fen(r[0]);
+        int found;
+        std::string out = capture_stdout([&] { found = mat_search(std::stoi(r[1]), 1, xside, 1); });
+        EXPECT_EQ(found, r[2] != "-") << r[0] << " " << r[1];
+        std::istringstream mates(r[2]);
+        for (std::string mate; r[2] != "-" && std::getline(mates, mate, ';');)
             EXPECT_NE(out.find(mate + "\n"), std::string::npos) << out;
     }
 }
@@ -284,12 +257,12 @@ TEST_F(Search, MatSearch) {
 TEST_F(Search, ThinkFindsTheMates) {
     setup_fen(MATE_IN_TWO);
     EXPECT_LT(think_to(3), -MATE_BOUND);
-    EXPECT_EQ(think_to(4), INF_SCORE - 3);
-    EXPECT_STREQ(move_str(pv[0][0]), "a1a6");
-    emtdf = 1;
-    stop_depth = 1;
-    EXPECT_EQ(think_to(4), INF_SCORE - 3);
-    EXPECT_STREQ(move_str(pv[0][0]), "a1a6");
+    for (int driver : {0, 1}) {
+        emtdf = driver;
+        stop_depth = 1;
+        EXPECT_EQ(think_to(4), INF_SCORE - 3);
+        EXPECT_STREQ(move_str(pv[0][0]), "a1a6");
+    }
     emtdf = 0;
     nulling_move = razor = futility = lmr = 1;
     delta = 100;
@@ -297,6 +270,28 @@ TEST_F(Search, ThinkFindsTheMates) {
     setup_fen(MATE_IN_TWO);
     EXPECT_GT(think_to(5), -MATE_BOUND);
     EXPECT_STREQ(move_str(pv[0][0]), "a1a6");
+}
+
+// A root entry left aged by an earlier search, deep and with a score far from the truth, answers
+// every depth it covers, and the first real depth fails low everywhere: the plain search ends
+// without a move, the engine's turn still plays one (with the table on again); a mated side none.
+TEST_F(Search, AMoveWheneverThePositionHasOne) {
+    for (auto turn : {think, think_for_move}) {
+        setup_fen("6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -");
+        HashInsert(hashcode, 9991, 0xFFFF, 252, HASH_EXACT);
+        HashClear();
+        last_score = 9991;
+        stop_depth = 1;
+        max_depth = 64;
+        max_time = 300;
+        capture_stdout([&] { turn(THINK_SILENT); });
+        EXPECT_EQ(find_move(move_str(pv[0][0])) != 0, turn == think_for_move);
+    }
+    EXPECT_EQ(hashing, 1);
+    reset_engine();
+    setup_fen(MATED);
+    capture_stdout([] { think_for_move(THINK_SILENT); });
+    EXPECT_EQ(pv[0][0], 0);
 }
 
 } // namespace
