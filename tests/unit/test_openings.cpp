@@ -1,9 +1,47 @@
-// The book in play and the book maker: algebraic lookup row by row, book making with its cuts,
-// and a book move onto the last rank turned into a generated move (the rest of the book's
-// answers are checked against the shipped books in test_book_data).
+// Notation and the book in play: FEN set-up, coordinate and algebraic moves, book making with its
+// cuts, and a book move onto the last rank turned into a generated move (FEN output and the
+// printed board: tests/e2e; the rest of the book's answers: test_book_data).
 #include "book_fixture.h"
 
 namespace {
+
+class Notation : public ::testing::Test {
+  protected:
+    void SetUp() override { reset_engine(); }
+};
+
+TEST_F(Notation, FenToleratesBadPlacement) {
+    // Unknown characters skipped, squares past h1 dropped, a missing side letter means DARK.
+    set_fen("k?7/8/8/8/8/8/8/4K2RQQQQ", "", "xK");
+    EXPECT_EQ(std::make_tuple(side, castle, piece[63]), std::make_tuple(DARK, CASTLE_WK, ROOK));
+    EXPECT_EQ(std::count_if(color, color + 64, [](int c) { return c != EMPTY; }), 3);
+    // Pawns on their last rank are removed; rights without their king or rook at home dropped.
+    set_fen("P3k2p/8/8/8/8/8/8/R3K3", "w", "KQkq");
+    EXPECT_EQ(std::make_tuple(castle, color[0], color[7]),
+              std::make_tuple(CASTLE_WQ, EMPTY, EMPTY));
+    set_fen("8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/8/"
+            "88888888888pppp",
+            "w", "-");
+}
+
+TEST_F(Notation, ParseMove) {
+    setup_fen("7k/4P3/8/8/8/8/8/K7 w - -");
+    for (const auto &r : table_rows("notation.txt", "parse")) {
+        const int i = parse_move(r[0].c_str());
+        EXPECT_EQ(i < 0 ? std::to_string(i) : move_str(gen_dat[i].m), r[1]) << r[0];
+    }
+}
+
+TEST_F(Notation, San) {
+    std::string san;
+    EXPECT_EQ(capture_stdout([&] { san = San(find_move("g1f3")); }), "g1f3");
+    EXPECT_EQ(san, "Ng1f3");
+    for (const auto &r : table_rows("notation.txt", "san")) {
+        setup_fen(r[0]);
+        capture_stdout([&] { san = San(find_move(r[1])); });
+        EXPECT_EQ(san, r[2]) << r[0];
+    }
+}
 
 // Coordinate text of the move cherche_move finds in a position, "-" when it finds none.
 std::string found(const std::string &fen, const char *text) {
@@ -12,8 +50,7 @@ std::string found(const std::string &fen, const char *text) {
     return i < 0 ? "-" : move_str(gen_dat[i].m);
 }
 
-TEST(ChercheMove, RowsOfTheTable) {
-    reset_engine();
+TEST_F(Notation, ChercheMove) {
     for (const auto &r : table_rows("notation.txt", "cherche"))
         EXPECT_EQ(found(r[0], r[1].c_str()), r[2]) << r[0] << " " << r[1];
 }

@@ -1,10 +1,17 @@
-// The input reader (the runtime generator is pinned through the learn keys: test_hash).
+// The input reader and the duration formatter of the test reports (the runtime generator is
+// pinned through the learn keys: test_hash).
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "platform.h"
+#include "stats.h"
+
+TEST(Stats, TimeClean) {
+    for (auto [ms, text] :
+         {std::pair{999, "00:00:00"}, {45296000, "12:34:56"}, {360000000, "100:00:00"}})
+        EXPECT_STREQ(Time_clean(ms), text);
+}
 
 TEST(Platform, WordsAndLongWords) {
     std::string text = "  hello\n\tworld " + std::string(10000, 'x') + " e2e4";
