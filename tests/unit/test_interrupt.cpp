@@ -58,14 +58,10 @@ class PipedInput : public ::testing::Test {
         stop_depth = 1;
     }
     void TearDown() override {
-        end_input();
+        if (writer >= 0) close(writer);
     }
     void send(const char *text) {
         ASSERT_EQ(write(writer, text, strlen(text)), (ssize_t)strlen(text));
-    }
-    void end_input() {
-        if (writer >= 0) close(writer);
-        writer = -1;
     }
     std::string next_word() {
         char buf[64];
@@ -76,10 +72,9 @@ class PipedInput : public ::testing::Test {
 
 TEST_F(PipedInput, WaitingInputStopsAtTheFirstCheckAndStaysReadable) {
     send("go\n");
-    uint64_t key = hashcode;
+    const uint64_t key = hashcode;
     capture_stdout([] { think(THINK_SILENT); });
-    EXPECT_EQ(std::make_tuple(stop_search, nodes, ply), std::make_tuple(1, 1, 0));
-    EXPECT_EQ(hashcode, key);
+    EXPECT_EQ(std::make_tuple(stop_search, nodes, ply, hashcode), std::make_tuple(1, 1, 0, key));
     EXPECT_EQ(next_word(), "go");
 }
 

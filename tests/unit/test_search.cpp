@@ -124,20 +124,16 @@ TEST_F(Search, BestVariationTextAndMarks) {
     EXPECT_EQ(strlen(best_variation), sizeof best_variation - 1); // cut to fit
 }
 
-TEST_F(Search, RootFailHighReturnsCuttingScoreAndRecordsIt) {
-    // Without castling rights every root move scores 0, so the list order decides.
+// Without castling rights every root move scores 0, so the list order decides (what a fail-high
+// records moves the bench counts).
+TEST_F(Search, RootFailHighReturnsTheCuttingScore) {
     setup_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1");
-    const int first = gen_dat[0].m;
     analyzing = 1; // a status line before each move: time, nodes, depth, moves left, moves, move
     int v;
     std::string out = capture_stdout([&] { v = root_search(-5000, -4000, 1); });
     EXPECT_NE(out.find(" 1 19 20 a2a3\n"), std::string::npos) << out;
     EXPECT_GE(v, -4000);
-    EXPECT_EQ(std::make_pair(last_score, killer[0][0]), std::make_pair(v, first));
-    const HashEntry *e = HashFind(hashcode);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(std::make_tuple(e->type, e->depth, e->move),
-              std::make_tuple(HASH_LOWER, 4, hash_move_key(first)));
+    EXPECT_EQ(last_score, v);
 }
 
 // None of these roots is stored.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
@@ -36,13 +37,10 @@ std::string capture_stdout(const std::function<void()> &f) {
     fflush(stdout);
     dup2(saved, 1);
     close(saved);
-    std::string out;
-    lseek(fd, 0, SEEK_SET);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
-        out.append(buf, (size_t)n);
     close(fd);
+    std::ifstream in(name, std::ios::binary);
+    std::string out(std::istreambuf_iterator<char>(in), {});
+    in.close();
     unlink(name.c_str());
     return out;
 }

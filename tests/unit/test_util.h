@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-// The engine as after start-up: initial position, key tables filled, hash tables of 1 MB and
-// 64 KB allocated and empty, hashing on, every search table cleared.
+// The engine as after start-up (reset_engine_state), its table sizes' lines swallowed.
 void reset_engine();
 // Sets up a full FEN line ("placement side castling [ep [fifty [move]]]") with an empty
 // history at ply 0, recomputes the keys and generates the moves.
@@ -21,8 +20,8 @@ int find_move(const std::string &coord);
 using Table = std::vector<std::vector<std::string>>;
 Table table_rows(const std::string &file, const std::string &section);
 
-// A fresh empty directory under the system's temporary directory, removed with its contents
-// when the object goes (as far as the system lets: Windows keeps files that are still open).
+// A fresh empty temporary directory, removed with its contents when the object goes (Windows
+// keeps files still open).
 class TempDir {
   public:
     TempDir();
