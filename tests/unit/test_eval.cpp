@@ -1,5 +1,6 @@
 // The static evaluation: stage rules, hand-counted scores and draws (tests/data/eval.txt), the pawn
-// hash and colour symmetry. Each single term also moves the bench counts (tests/e2e/test_bench.py).
+// hash and colour symmetry. Each single term, and the pawn hash's reuse across stages, also moves
+// the bench counts (tests/e2e/test_bench.py).
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -82,22 +83,6 @@ TEST_F(Eval, MirrorAndPawnHashGiveTheFreshScore) {
     const int hits = hash_pawn_hit, with_table = eval();
     hashing = 0; // without tables the score stands and nothing is probed
     EXPECT_EQ(eval(), with_table);
-    EXPECT_EQ(hash_pawn_hit, hits + 1);
-}
-
-// A stored pawn score is reused as it stands in another stage: here one made in the late
-// middle game, without the kings' endgame terms, answers in the endgame.
-TEST_F(Eval, PawnHashScoreCrossesStages) {
-    const char *endgame = "4k3/pppp4/8/8/3P4/8/PPP5/4K3 w - -";
-    HashPawnReset();
-    const int fresh = eval_fen(endgame);
-    const int endgame_pawns = HashPawnFind(hashpawn)->score;
-    HashPawnReset();
-    eval_fen("rn2k1nr/pppp4/8/8/3P4/8/PPP5/RN2K1NR w - -");
-    const int middle_pawns = HashPawnFind(hashpawn)->score;
-    ASSERT_NE(middle_pawns, endgame_pawns);
-    const int hits = hash_pawn_hit;
-    EXPECT_EQ(eval_fen(endgame) - fresh, middle_pawns - endgame_pawns);
     EXPECT_EQ(hash_pawn_hit, hits + 1);
 }
 
