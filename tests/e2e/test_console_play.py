@@ -1,7 +1,6 @@
 """The engine's turns at the console, driven as a person would: searching, pondering, undo,
-mate finding, the learn file, and a whole game; scripts piped in or read from a file, and lines
+mate finding and a whole game; scripts piped in or read from a file, and lines
 typed at a terminal while the engine thinks."""
-import os
 import re
 import time
 
@@ -89,11 +88,6 @@ c.check("mat summary", re.search(r"\nFound \(\d+ nodes examined,time=\d+ sec\)\n
 c.contains("mat leaves the position", out, "FEN r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -\n")
 out, _, _ = run("mat 1\nbye\n", rc=NO_BOOK)
 c.check("no mate", re.search(r"Not Found :-\( \(\d+ nodes examined,time=\d+ sec\)\n", out) is not None, out[-400:])
-
-out, _, d = run("create_learn_file 1000\nbye\n", rc=NO_BOOK)
-c.contains("learn file made", out, "Creating Learn File for 1000 entries...Done!\n")
-with open(os.path.join(d, "vrk.lrn"), "rb") as f:
-    c.check("learn file is 12000 zero bytes", f.read() == bytes(12000))
 
 # A whole game: the engine plays both sides, from the book, until the game ends; every move
 # replays legally to the same end.

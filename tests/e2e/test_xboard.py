@@ -1,7 +1,6 @@
 """Protocol transcripts: lines in through the console's "xboard" command, output compared line
 by line. Search lines are matched by their shape (their times and node counts vary); every
 protocol line is compared exactly."""
-import os
 import re
 import signal
 import time
@@ -73,19 +72,7 @@ def expect(name, text, expected):
                  f"expected lines:\n{expected}\ngot:\n{text}")
 
 
-def short_answers():
-    """(what, lines, the whole output) of the sessions in xboard_answers.txt."""
-    text = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "xboard_answers.txt")).read()
-    text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
-    for block in text.split("\n== ")[1:]:
-        name, *lines = block.split("\n")
-        sent = [line[2:] for line in lines if line.startswith("<")]
-        yield name, sent, "".join(line[2:] + "\n" for line in lines if line.startswith(">"))
-
-
-for name, lines, answer in short_answers():
-    _, out, status = session(lines)
-    checks.check(name, out == answer and status == 0, f"{status} {out!r}")
+checks.transcripts("xboard_answers.txt", "xboard", lambda out: split_session(out)[1])
 
 for name, lines in (("new, go: a book move", ["new", "go", "quit"]),
                     ("new, e2e4: a book answer as Black", ["new", "easy", "e2e4", "quit"])):
@@ -206,10 +193,5 @@ checks.check("analysis of the position after e2e4",
 expect("analysis transcript: '.' does not stop it", analysis, [HEADER, ("*", re.compile(
     f"(?:{STAT01.pattern})|(?:{THINKING.pattern})|(?:{ROOT_LINE.pattern})|{HEADER}"))])
 checks.check("exit stops the analysis at once", late < AT_ONCE and after == "", f"{late:.3f} s\n{after}")
-
-start = time.time()
-_, out, status = session(["analyze"], timeout=30)
-checks.check("analysis ends with the input", status == 0 and time.time() - start < 10,
-             f"status {status}, {time.time() - start:.1f} s")
 
 checks.done()

@@ -63,6 +63,32 @@ def run(script, rc=True, files=None, cwd=None, timeout=120, from_file=False):
     return p.stdout.decode("latin-1"), p.returncode, d
 
 
+def transcripts(name, prefix=""):
+    """Runs the sessions of a transcript file beside this one: "== what" starts a session, "< "
+    lines are sent (after prefix; then the input ends), "> " lines are the output expected as it
+    stands (">" an empty line), "..." any output between; "rc none" runs without vrk.rc ("rc text" with that one), "status
+    n" expects that status, "file name text" writes a file. Python escapes apply; {c*n} is the
+    character c n times. Yields (what, output, status, expected status, expected output regex)."""
+    text = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), name)).read()
+    text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
+    for block in text.split("\n== ")[1:]:
+        what, *lines = block.split("\n")
+        sent, expected, options = [prefix + "\n"] if prefix else [], [], {}
+        for line in (ln.encode("latin-1").decode("unicode_escape") for ln in lines):
+            if line[:1] in ("<", ">"):
+                (sent if line[0] == "<" else expected).append(line[2:] + "\n")
+            elif line == "...":
+                expected.append(None)
+            elif line and line[0] != "#":
+                key, value = line.split(" ", 1)
+                options.setdefault(key, []).append(value)
+        files = dict(v.split(" ", 1) for v in options.get("file", []))
+        rc = options.get("rc", [True])[0]
+        out, status, _ = run("".join(sent), rc=rc != "none" and rc, files=files)
+        yield (what, out, status, int(options.get("status", ["0"])[0]),
+               "".join(".*" if e is None else re.escape(e) for e in expected))
+
+
 def skip(reason):
     """Ends a test that cannot run here; ctest counts status 77 as skipped."""
     print(f"skipped: {reason}")
@@ -84,6 +110,13 @@ class Checks:
 
     def contains(self, name, text, part):
         self.check(name, part in text, f"expected to find:\n{part!r}\nin:\n{text}")
+
+    def transcripts(self, name, prefix="", output=lambda out: out):
+        """Checks the sessions of a transcript file (see transcripts); output picks the part of
+        the output the expected lines stand for."""
+        for what, out, status, expected_status, pattern in transcripts(name, prefix):
+            self.check(what, status == expected_status and re.fullmatch(pattern, output(out), re.S),
+                       f"status {status}, expected:\n{pattern}\ngot:\n{output(out)}")
 
     def done(self):
         print(f"{self.passed} passed, {self.failed} failed")
