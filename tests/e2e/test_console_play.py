@@ -1,6 +1,5 @@
-"""The engine's turns at the console, driven as a person would: searching, pondering, undo,
-mate finding and a whole game; scripts piped in or read from a file, and lines
-typed at a terminal while the engine thinks."""
+"""The engine's turns at the console (more in console_answers.txt): scripts piped or read from a
+file, lines typed while it thinks, pondering and a whole game."""
 import re
 import time
 
@@ -63,31 +62,6 @@ c.check("a search with pondering", re.search(
     r".*\n(?:.*\n)*?.*Computer's move: \S+ \(([a-h][1-8]){2}\w?\) \[( *[0-9.]+ n/s| *\d+ n)\]\n"
     r"(?:.*\n)*?NODES=\d+\|HASH_HIT=\d+\|HASH_PAWN_HIT=\d+\|NULL_MOVE CUT=\d+\|KILLER_CUT=\d+\|"
     r"LMR CUT=\d+\|EVAL=-?\d+\n(?:.*\n)*?Ponder move ([a-h][1-8]){2}\n", out), out[-1500:])
-
-# sd 0 searches one ply; the engine answers the user's move (it keeps its side); undo after
-# its move takes back that move and stops the engine.
-s = Running(rc=NO_BOOK)
-s.send("easy", "sd 0")
-engine_move(s, 1)
-s.send("a7a6")
-s.expect(r"\n3>vrk# $", timeout=30)
-s.send("undo", "d")
-s.expect(r"\nFEN \S+/p7/\S+ w \S+ -\n2>vrk# $")
-out, status = s.close()
-thinking = out.split("ply score time nodes pv\n")[1].split("Computer's move")[0]
-c.check("sd 0 is depth 1", all(l.startswith("1") for l in thinking.splitlines() if l[:1].isdigit()), thinking)
-c.check("undo: no further engine move", out.count("Computer's move") == 2, out[-800:])
-
-# The mate finder reports every mating first move of a mate in two.
-out, _, _ = run("fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 0\nmat 2\nd\nbye\n",
-                rc=NO_BOOK)
-c.contains("mat header", out, "Searching 4 half ply\ninfo depth 4 currmove ")
-c.check("mat found", re.search(r"Found! \(\d+ nodes,time=\d+ sec\)\n(\w{4,5} ){3}#\n", out) is not None,
-        out[-1500:])
-c.check("mat summary", re.search(r"\nFound \(\d+ nodes examined,time=\d+ sec\)\n", out) is not None, out[-400:])
-c.contains("mat leaves the position", out, "FEN r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -\n")
-out, _, _ = run("mat 1\nbye\n", rc=NO_BOOK)
-c.check("no mate", re.search(r"Not Found :-\( \(\d+ nodes examined,time=\d+ sec\)\n", out) is not None, out[-400:])
 
 # A whole game: the engine plays both sides, from the book, until the game ends; every move
 # replays legally to the same end.

@@ -66,27 +66,34 @@ def run(script, rc=True, files=None, cwd=None, timeout=120, from_file=False):
 def transcripts(name, prefix=""):
     """Runs the sessions of a transcript file beside this one: "== what" starts a session, "< "
     lines are sent (after prefix; then the input ends), "> " lines are the output expected as it
-    stands (">" an empty line), "..." any output between; "rc none" runs without vrk.rc ("rc text" with that one), "status
-    n" expects that status, "file name text" writes a file. Python escapes apply; {c*n} is the
-    character c n times. Yields (what, output, status, expected status, expected output regex)."""
+    stands (">" an empty line, Python escapes apply), "~ " lines a regex for one or more lines,
+    "..." any output between (the last line need not end); "rc none" runs without vrk.rc ("rc
+    text" with that one, "set K=v ..." with the shipped one so changed), "status n" expects that
+    status, "file name text" writes a file; {c*n} is the character c n times. Yields (what,
+    output, status, expected status, expected output regex)."""
     text = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), name)).read()
     text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
     for block in text.split("\n== ")[1:]:
         what, *lines = block.split("\n")
         sent, expected, options = [prefix + "\n"] if prefix else [], [], {}
-        for line in (ln.encode("latin-1").decode("unicode_escape") for ln in lines):
-            if line[:1] in ("<", ">"):
-                (sent if line[0] == "<" else expected).append(line[2:] + "\n")
+        for line in lines:
+            plain = line[2:].encode("latin-1").decode("unicode_escape") + "\n"
+            if line[:1] == "<":
+                sent.append(plain)
+            elif line[:1] in (">", "~"):
+                expected.append(re.escape(plain) if line[0] == ">" else line[2:] + "\n")
             elif line == "...":
-                expected.append(None)
+                expected.append(".*")
             elif line and line[0] != "#":
                 key, value = line.split(" ", 1)
-                options.setdefault(key, []).append(value)
+                options.setdefault(key, []).append(value.encode("latin-1").decode("unicode_escape"))
         files = dict(v.split(" ", 1) for v in options.get("file", []))
         rc = options.get("rc", [True])[0]
+        if "set" in options:
+            rc = rc_with(**dict(kv.split("=") for kv in options["set"][0].split()))
         out, status, _ = run("".join(sent), rc=rc != "none" and rc, files=files)
-        yield (what, out, status, int(options.get("status", ["0"])[0]),
-               "".join(".*" if e is None else re.escape(e) for e in expected))
+        out += "" if out.endswith("\n") else "\n"
+        yield what, out, status, int(options.get("status", ["0"])[0]), "".join(expected)
 
 
 def skip(reason):
