@@ -1,6 +1,5 @@
-"""Protocol transcripts: lines in through the console's "xboard" command, output compared line
-by line. Search lines are matched by their shape (their times and node counts vary); every
-protocol line is compared exactly."""
+"""The protocol (more in xboard_answers.txt): search lines matched by their shape, every protocol
+line exactly."""
 import re
 import signal
 import time
@@ -8,8 +7,7 @@ import time
 from vrk_e2e import AT_ONCE, Checks, Running, rc_with, run
 
 CLEAR = "\033[H\033[J"
-# Settings for the tests that search: no book, and a small table, since a search's set-up
-# clears the table on the search's own clock.
+# A small table: a search's set-up clears it on the search's own clock.
 RC_NO_BOOK = rc_with(HASH=1, BOOK=0)
 MOVE = r"[a-h][1-8][a-h][1-8][NBRQ]?"
 HEADER = "ply score time nodes pv"
@@ -94,9 +92,8 @@ checks.check("st 1 limits the search to about a second", elapsed < 5, f"{elapsed
 
 
 def seconds_to_move(lines, pause=0.0, during=()):
-    """Seconds from "go" to the move, the lines sent first, and those of during `pause` apart
-    while the engine searches; also the seconds from the last of those to the move, and the
-    protocol output."""
+    """Seconds from "go" to the move and from the last line of during (sent `pause` apart) to the
+    move, and the protocol output."""
     e = Engine(lines=["new", "easy", *lines])
     e.wait_for(re.escape(CLEAR))
     time.sleep(0.5)  # the lines before "go" are read by now
@@ -151,19 +148,6 @@ expect("a ponder hit", out, [init_text, "Anticiped move ", HEADER, SEARCH, MOVE_
 first = re.search(r"^(\d+)(?: |->)", out[out.find("Anticiped move " + reply):], re.M)
 checks.check("a ponder hit continues the search past depth 1", first and int(first.group(1)) > 1,
              out)
-
-# A new game starts its searches afresh, whatever the last game left: here a resignation
-# right after a search taken for a ponder hit (the first one of a session is).
-e = Engine(rc=rc_with(HASH=1, BOOK=0, RESIGN_VALUE=10000), lines=["post", "sd 3", "go"])
-e.wait_for(r"resign\n")
-e.send("new", "go")
-e.wait_for(r"resign\n(?:.*\n)*resign\n")
-out = e.finish()[1]
-checks.check("a new game does not continue the last game's search",
-             re.search(r"^1 -?\d+ \d+ \d+ 1\. ", out[out.find("resign\n") + 7:], re.M), out)
-
-_, out, _ = session(["force", "sd 2", "hint"])
-expect("hint", out, [ROOT_LINES, re.compile("Hint: " + MOVE)])
 
 # Analysis goes on after "." lines and follows the moves entered; "exit", an unknown command
 # here, stops it at once. The interface interrupts the engine before each of the opponent's

@@ -92,8 +92,8 @@ def transcripts(name, prefix=""):
         if "set" in options:
             rc = rc_with(**dict(kv.split("=") for kv in options["set"][0].split()))
         out, status, _ = run("".join(sent), rc=rc != "none" and rc, files=files)
-        out += "" if out.endswith("\n") else "\n"
-        yield what, out, status, int(options.get("status", ["0"])[0]), "".join(expected)
+        yield (what, out, status, int(options.get("status", ["0"])[0]),
+               re.sub(r"\\?\n\Z", r"\\n?", "".join(expected)))
 
 
 def skip(reason):
