@@ -18,9 +18,8 @@ def engine_move(s, plies):
     s.expect(rf"\n{plies}>vrk# $|{RESULT}", timeout=120)
 
 
-# A script is read whole by the first read, as the runtime reads it: the "bye" behind "on" is
-# no input arriving during the search, which runs to its depth and plays the move of depth 7.
-# Pondering (on by default) does not start: its end is already there. The same from a file.
+# A script is read whole at once: "bye" is no input arriving during the search, which plays
+# its depth-7 move; pondering (on by default) does not start.
 for how in ("piped", "from a file"):
     out, status, _ = run("sd 7\non\nbye\n", rc=NO_BOOK, from_file=how != "piped")
     last = re.findall(r"^7 -?\d+ \d+ (\d+) 1\. (?:\.\.\. )?(\S+)", out, re.M)[-1:]
@@ -49,8 +48,7 @@ if NATIVE:  # a terminal of this system, not an emulator's
     c.check("a typed line stops the search at once, a bare Enter does not",
             0 <= late < AT_ONCE and status == 0 and out.count("Computer's move") == 1, f"{late:.3f} s\n{out[-500:]}")
 
-# on with pondering and no user move yet: the ponder bookkeeping line, the thinking lines, the
-# move, the statistics line, then the ponder search (which sd 3 bounds).
+# on with pondering: bookkeeping, thinking, move, statistics, then the ponder search.
 s = Running(rc=NO_BOOK)
 s.send("sd 3")
 engine_move(s, 1)
@@ -63,8 +61,7 @@ c.check("a search with pondering", re.search(
     r"(?:.*\n)*?NODES=\d+\|HASH_HIT=\d+\|HASH_PAWN_HIT=\d+\|NULL_MOVE CUT=\d+\|KILLER_CUT=\d+\|"
     r"LMR CUT=\d+\|EVAL=-?\d+\n(?:.*\n)*?Ponder move ([a-h][1-8]){2}\n", out), out[-1500:])
 
-# A whole game: the engine plays both sides, from the book, until the game ends; every move
-# replays legally to the same end.
+# A whole game of both sides from the book; every move replays legally to the same end.
 s = Running(rc=rc_with(HASH=4, EGBB=0))
 s.send("easy", "sd 3")
 for n in range(1, 396):

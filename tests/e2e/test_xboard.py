@@ -123,14 +123,12 @@ elapsed, late, out = seconds_to_move(["st 1", "st x"], 2.0, ["post"])
 checks.check("st x after st 1, and a line stops the search at once", elapsed >= 1.9 and late < AT_ONCE,
              f"{elapsed:.2f} s, {late:.3f} s after the line\n{out}")
 
-# "." lines and empty lines reaching the engine while it searches do not interrupt it: the
-# move still comes when the 2 s of "st 2" are spent.
+# "." lines and empty lines do not interrupt a search: the move comes when "st 2" is spent.
 elapsed, _, out = seconds_to_move(["st 2"], 0.3, [".", "", "."])
 checks.check("'.' during a search neither stops it nor is taken for a command",
              elapsed >= 1.9 and "Error" not in out, f"{elapsed:.2f} s\n{out}")
 
-# Pondering: after its move the engine searches the reply it expects until the next input.
-# When that reply comes, the next search goes on at the depth pondering reached.
+# A ponder hit: the next search goes on at the depth pondering reached.
 e = Engine(lines=["new", "post", "st 1", "go"])
 m = e.wait_for(r"Ponder move (\S+)\n")
 reply = m.group(1) if m else "?"
@@ -149,9 +147,8 @@ first = re.search(r"^(\d+)(?: |->)", out[out.find("Anticiped move " + reply):], 
 checks.check("a ponder hit continues the search past depth 1", first and int(first.group(1)) > 1,
              out)
 
-# Analysis goes on after "." lines and follows the moves entered; "exit", an unknown command
-# here, stops it at once. The interface interrupts the engine before each of the opponent's
-# moves: SIGINT is ignored.
+# Analysis goes on after "." lines and follows the moves entered; "exit" (unknown here) stops it
+# at once. SIGINT, which the interface sends before each of the opponent's moves, is ignored.
 e = Engine(rc=True)
 e.wait_for(re.escape(CLEAR))
 e.proc.send_signal(signal.SIGINT)

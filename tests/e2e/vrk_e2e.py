@@ -12,8 +12,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from vrk_workdir import DATA_FILES, copy_data  # noqa: E402,F401 (DATA_FILES for the tests)
 
 VRK, DATA, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
-# Seconds within which a line stops a search "at once": well under any budget those tests set,
-# with room for an emulator's relay and a busy machine.
+# Seconds within which a line stops a search "at once", with room for an emulator and a busy machine.
 AT_ONCE = 0.5
 # The engine of this system, or a launcher of one built for another run under an emulator.
 NATIVE = open(VRK, "rb").read(4) == b"\x7fELF"
@@ -55,8 +54,7 @@ def run(script, rc=True, files=None, cwd=None, timeout=120, from_file=False):
         else:
             p = subprocess.run([VRK], input=script.encode("latin-1"), cwd=d,
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-        # The engine prints its banner before it reads a line: no output at all means the
-        # emulator never started it, which is worth one more try, not a failure of the engine.
+        # The banner comes before any read: no output means the emulator never started it.
         if p.stdout:
             break
         print(f"the emulator started nothing (status {p.returncode}); once more")
@@ -119,8 +117,7 @@ class Checks:
         self.check(name, part in text, f"expected to find:\n{part!r}\nin:\n{text}")
 
     def transcripts(self, name, prefix="", output=lambda out: out):
-        """Checks the sessions of a transcript file (see transcripts); output picks the part of
-        the output the expected lines stand for."""
+        """Checks the sessions of a transcript file; output picks the part the lines stand for."""
         for what, out, status, expected_status, pattern in transcripts(name, prefix):
             self.check(what, status == expected_status and re.fullmatch(pattern, output(out), re.S),
                        f"status {status}, expected:\n{pattern}\ngot:\n{output(out)}")
@@ -179,11 +176,10 @@ class Running:
                 return m
             time.sleep(0.05)
 
-    def arrival(self, pattern, after=0):
-        """The time at which the first match of pattern behind offset `after` came out; None when
-        there is none."""
+    def arrival(self, pattern):
+        """The time at which the first match of pattern came out, or None."""
         with self.lock:
-            m = re.compile(pattern).search(self.out.decode("latin-1"), after)
+            m = re.search(pattern, self.out.decode("latin-1"))
             return m and next(t for t, length in self.stamps if length >= m.end())
 
     def expect(self, pattern, timeout=60):
