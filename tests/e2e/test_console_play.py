@@ -1,7 +1,5 @@
-"""The engine's turns at the console, driven as a person would: searching, pondering, undo,
-mate finding, the learn file, and a whole game; scripts piped in or read from a file, and lines
-typed at a terminal while the engine thinks."""
-import os
+"""The engine's turns at the console (more in console_answers.txt): scripts piped or read from a
+file, lines typed while it thinks, pondering and a whole game."""
 import re
 import time
 
@@ -20,9 +18,8 @@ def engine_move(s, plies):
     s.expect(rf"\n{plies}>vrk# $|{RESULT}", timeout=120)
 
 
-# A script is read whole by the first read, as the runtime reads it: the "bye" behind "on" is
-# no input arriving during the search, which runs to its depth and plays the move of depth 7.
-# Pondering (on by default) does not start: its end is already there. The same from a file.
+# A script is read whole at once: "bye" is no input arriving during the search, which plays
+# its depth-7 move; pondering (on by default) does not start.
 for how in ("piped", "from a file"):
     out, status, _ = run("sd 7\non\nbye\n", rc=NO_BOOK, from_file=how != "piped")
     last = re.findall(r"^7 -?\d+ \d+ (\d+) 1\. (?:\.\.\. )?(\S+)", out, re.M)[-1:]
@@ -51,8 +48,7 @@ if NATIVE:  # a terminal of this system, not an emulator's
     c.check("a typed line stops the search at once, a bare Enter does not",
             0 <= late < AT_ONCE and status == 0 and out.count("Computer's move") == 1, f"{late:.3f} s\n{out[-500:]}")
 
-# on with pondering and no user move yet: the ponder bookkeeping line, the thinking lines, the
-# move, the statistics line, then the ponder search (which sd 3 bounds).
+# on with pondering: bookkeeping, thinking, move, statistics, then the ponder search.
 s = Running(rc=NO_BOOK)
 s.send("sd 3")
 engine_move(s, 1)
@@ -65,38 +61,7 @@ c.check("a search with pondering", re.search(
     r"(?:.*\n)*?NODES=\d+\|HASH_HIT=\d+\|HASH_PAWN_HIT=\d+\|NULL_MOVE CUT=\d+\|KILLER_CUT=\d+\|"
     r"LMR CUT=\d+\|EVAL=-?\d+\n(?:.*\n)*?Ponder move ([a-h][1-8]){2}\n", out), out[-1500:])
 
-# sd 0 searches one ply; the engine answers the user's move (it keeps its side); undo after
-# its move takes back that move and stops the engine.
-s = Running(rc=NO_BOOK)
-s.send("easy", "sd 0")
-engine_move(s, 1)
-s.send("a7a6")
-s.expect(r"\n3>vrk# $", timeout=30)
-s.send("undo", "d")
-s.expect(r"\nFEN \S+/p7/\S+ w \S+ -\n2>vrk# $")
-out, status = s.close()
-thinking = out.split("ply score time nodes pv\n")[1].split("Computer's move")[0]
-c.check("sd 0 is depth 1", all(l.startswith("1") for l in thinking.splitlines() if l[:1].isdigit()), thinking)
-c.check("undo: no further engine move", out.count("Computer's move") == 2, out[-800:])
-
-# The mate finder reports every mating first move of a mate in two.
-out, _, _ = run("fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 0\nmat 2\nd\nbye\n",
-                rc=NO_BOOK)
-c.contains("mat header", out, "Searching 4 half ply\ninfo depth 4 currmove ")
-c.check("mat found", re.search(r"Found! \(\d+ nodes,time=\d+ sec\)\n(\w{4,5} ){3}#\n", out) is not None,
-        out[-1500:])
-c.check("mat summary", re.search(r"\nFound \(\d+ nodes examined,time=\d+ sec\)\n", out) is not None, out[-400:])
-c.contains("mat leaves the position", out, "FEN r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -\n")
-out, _, _ = run("mat 1\nbye\n", rc=NO_BOOK)
-c.check("no mate", re.search(r"Not Found :-\( \(\d+ nodes examined,time=\d+ sec\)\n", out) is not None, out[-400:])
-
-out, _, d = run("create_learn_file 1000\nbye\n", rc=NO_BOOK)
-c.contains("learn file made", out, "Creating Learn File for 1000 entries...Done!\n")
-with open(os.path.join(d, "vrk.lrn"), "rb") as f:
-    c.check("learn file is 12000 zero bytes", f.read() == bytes(12000))
-
-# A whole game: the engine plays both sides, from the book, until the game ends; every move
-# replays legally to the same end.
+# A whole game of both sides from the book; every move replays legally to the same end.
 s = Running(rc=rc_with(HASH=4, EGBB=0))
 s.send("easy", "sd 3")
 for n in range(1, 396):

@@ -1,9 +1,5 @@
-"""Three-men bitbases against an independent reference.
-
-Probes every legal KQK, KRK, KBK, KNK and KPK position of the files the ctest fixture egbb_files
-generated, both sides to move and (on a sample) with the piece black, through probe_egbb of
-libegbbprobe.so, and compares the win/draw/loss with the Gaviota tables shipped by Debian
-(packages gaviotatb, libgaviotatb1)."""
+"""Every legal KQK, KRK, KBK, KNK and KPK position of the generated bitbases (with the piece
+black on a sample), probed through libegbbprobe.so, against the Gaviota tables' win/draw/loss."""
 import ctypes
 import ctypes.util
 import itertools

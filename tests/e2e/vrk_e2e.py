@@ -12,8 +12,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from vrk_workdir import DATA_FILES, copy_data  # noqa: E402,F401 (DATA_FILES for the tests)
 
 VRK, DATA, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
-# Seconds within which a line stops a search "at once": well under any budget those tests set,
-# with room for an emulator's relay and a busy machine.
+# Seconds within which a line stops a search "at once", with room for an emulator and a busy machine.
 AT_ONCE = 0.5
 # The engine of this system, or a launcher of one built for another run under an emulator.
 NATIVE = open(VRK, "rb").read(4) == b"\x7fELF"
@@ -55,12 +54,44 @@ def run(script, rc=True, files=None, cwd=None, timeout=120, from_file=False):
         else:
             p = subprocess.run([VRK], input=script.encode("latin-1"), cwd=d,
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-        # The engine prints its banner before it reads a line: no output at all means the
-        # emulator never started it, which is worth one more try, not a failure of the engine.
+        # The banner comes before any read: no output means the emulator never started it.
         if p.stdout:
             break
         print(f"the emulator started nothing (status {p.returncode}); once more")
     return p.stdout.decode("latin-1"), p.returncode, d
+
+
+def transcripts(name, prefix=""):
+    """Runs the sessions of a transcript file beside this one: "== what" starts a session, "< "
+    lines are sent (after prefix; then the input ends), "> " lines are the output expected as it
+    stands (">" an empty line, Python escapes apply), "~ " lines a regex for one or more lines,
+    "..." any output between (the last line need not end); "rc none" runs without vrk.rc ("rc
+    text" with that one, "set K=v ..." with the shipped one so changed), "status n" expects that
+    status, "file name text" writes a file; {c*n} is the character c n times. Yields (what,
+    output, status, expected status, expected output regex)."""
+    text = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), name)).read()
+    text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)
+    for block in text.split("\n== ")[1:]:
+        what, *lines = block.split("\n")
+        sent, expected, options = [prefix + "\n"] if prefix else [], [], {}
+        for line in lines:
+            plain = line[2:].encode("latin-1").decode("unicode_escape") + "\n"
+            if line[:1] == "<":
+                sent.append(plain)
+            elif line[:1] in (">", "~"):
+                expected.append(re.escape(plain) if line[0] == ">" else line[2:] + "\n")
+            elif line == "...":
+                expected.append(".*")
+            elif line and line[0] != "#":
+                key, value = line.split(" ", 1)
+                options.setdefault(key, []).append(value.encode("latin-1").decode("unicode_escape"))
+        files = dict(v.split(" ", 1) for v in options.get("file", []))
+        rc = options.get("rc", [True])[0]
+        if "set" in options:
+            rc = rc_with(**dict(kv.split("=") for kv in options["set"][0].split()))
+        out, status, _ = run("".join(sent), rc=rc != "none" and rc, files=files)
+        yield (what, out, status, int(options.get("status", ["0"])[0]),
+               re.sub(r"\\?\n\Z", r"\\n?", "".join(expected)))
 
 
 def skip(reason):
@@ -84,6 +115,12 @@ class Checks:
 
     def contains(self, name, text, part):
         self.check(name, part in text, f"expected to find:\n{part!r}\nin:\n{text}")
+
+    def transcripts(self, name, prefix="", output=lambda out: out):
+        """Checks the sessions of a transcript file; output picks the part the lines stand for."""
+        for what, out, status, expected_status, pattern in transcripts(name, prefix):
+            self.check(what, status == expected_status and re.fullmatch(pattern, output(out), re.S),
+                       f"status {status}, expected:\n{pattern}\ngot:\n{output(out)}")
 
     def done(self):
         print(f"{self.passed} passed, {self.failed} failed")
@@ -139,11 +176,10 @@ class Running:
                 return m
             time.sleep(0.05)
 
-    def arrival(self, pattern, after=0):
-        """The time at which the first match of pattern behind offset `after` came out; None when
-        there is none."""
+    def arrival(self, pattern):
+        """The time at which the first match of pattern came out, or None."""
         with self.lock:
-            m = re.compile(pattern).search(self.out.decode("latin-1"), after)
+            m = re.search(pattern, self.out.decode("latin-1"))
             return m and next(t for t, length in self.stamps if length >= m.end())
 
     def expect(self, pattern, timeout=60):

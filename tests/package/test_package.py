@@ -1,10 +1,6 @@
-"""The Debian package as a user gets it: cpack builds it from this build, its contents, control
-fields and lintian's verdict are checked, and the package unpacked into a temporary root runs
-through its launcher: the first start in a fresh HOME prepares the working directory and the
-engine plays at the console (with the installed bitbases) and under the protocol; a second start
-keeps the user's vrk.rc; what the launcher cannot do it says, with status 1.
-
-Arguments: the engine, the data directory, the build, cpack."""
+"""The Debian package built by cpack (arguments: the engine, the data, the build, cpack): its
+contents, control fields and lintian's verdict; unpacked, its launcher prepares the working
+directory, the engine plays, and what the launcher cannot do it says with status 1."""
 import atexit
 import glob
 import os
@@ -31,8 +27,6 @@ os.chmod(out, 0o755)  # an unprivileged user runs the launcher from here below
 def sh(*cmd, **kw):
     return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
-
-# ---- the package -----------------------------------------------------------------------------
 
 p = sh(CPACK, "-G", "DEB", "--config", os.path.join(BUILD, "CPackConfig.cmake"), "-B", out)
 debs = glob.glob(os.path.join(out, "*.deb"))
@@ -73,8 +67,6 @@ p = sh("lintian", "--fail-on", "error,warning", *(["--allow-root"] if os.geteuid
 c.check("lintian finds no error and no warning", p.returncode == 0 and
         not re.search(r"^[EW]: ", p.stdout, re.M), p.stdout)
 
-# ---- unpacked and run -----------------------------------------------------------------------
-
 root = os.path.join(out, "root")
 sh("dpkg-deb", "-x", deb, root)
 launcher = os.path.join(root, "usr", "games", "vrk")
@@ -100,8 +92,7 @@ def fresh_home():
     return home
 
 
-# A person sets up a king and queen against a king and lets the engine move: searched deep enough,
-# it probes the installed bitbases through the link in the working directory.
+# Searched deep enough, king and queen against king probe the installed bitbases.
 home = fresh_home()
 work = os.path.join(home, ".local", "share", "vrk")
 s = Running([launcher], cwd=home, env=environment(home))
@@ -114,14 +105,13 @@ c.check("console: the engine moves with the bitbases", status == 0 and
         re.search(r"\n[1-9]\d* Tablebases hit\n", text), text[-3000:])
 
 
-def same(a, b):
-    return open(a, "rb").read() == open(b, "rb").read()
+def same(name):
+    return open(os.path.join(installed, name), "rb").read() == open(os.path.join(work, name), "rb").read()
 
 
-c.check("working directory set up", all(same(os.path.join(installed, f), os.path.join(work, f))
-                                        for f in DATA_FILES + ("vrk.rc",)), os.listdir(work))
-c.check("bitbases linked", os.path.realpath(os.path.join(work, "egbb")) ==
-        os.path.realpath(os.path.join(installed, "egbb")), os.listdir(work))
+c.check("working directory set up, bitbases linked", all(map(same, DATA_FILES + ("vrk.rc",))) and
+        os.path.realpath(os.path.join(work, "egbb")) == os.path.realpath(os.path.join(installed, "egbb")),
+        os.listdir(work))
 text, err, status = start("xboard\nnew\ngo\n", home)
 c.check("protocol: the engine moves", status == 0 and re.search(r"\nmove [a-h][1-8][a-h][1-8]\n", text),
         text[-2000:] + err)
@@ -135,22 +125,17 @@ with open(os.path.join(work, "mainbook.bin"), "wb") as f:
 text, err, status = start("bye\n", home)
 c.check("second start keeps vrk.rc", status == 0 and "hash=8MB" in text and
         open(os.path.join(work, "vrk.rc")).read() == own_rc, text[-1500:] + err)
-c.check("second start restores the book",
-        same(os.path.join(installed, "mainbook.bin"), os.path.join(work, "mainbook.bin")))
+c.check("second start restores the book", same("mainbook.bin"))
 
 xdg = fresh_home()
 text, err, status = start("bye\n", fresh_home(), XDG_DATA_HOME=xdg)
 c.check("XDG_DATA_HOME holds the working directory",
         status == 0 and os.path.exists(os.path.join(xdg, "vrk", "vrk.rc")), text[-500:] + err)
 
-# ---- what the launcher cannot do --------------------------------------------------------------
-
 read_only = fresh_home()
 os.makedirs(os.path.join(read_only, ".local", "share", "vrk"), mode=0o555)
 # Root writes anywhere: the read-only directory is tried as an unprivileged user.
 nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else None
-not_a_dir = os.path.join(out, "file")
-open(not_a_dir, "w").close()
 
 
 def refused(name, message, home, user=None, **env):
@@ -161,7 +146,7 @@ def refused(name, message, home, user=None, **env):
 
 refused("read-only working directory", "working directory .* is read-only", read_only, nobody)
 refused("working directory cannot be made", "cannot create the working directory", fresh_home(),
-        XDG_DATA_HOME=not_a_dir)
+        XDG_DATA_HOME=deb)
 refused("no home", "neither HOME nor XDG_DATA_HOME is set", None)
 os.rename(installed, installed + ".away")
 refused("data not installed", "installed data directory .* is missing", fresh_home())
