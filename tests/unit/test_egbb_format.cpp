@@ -6,9 +6,11 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "prober_internal.h"
+#include "test_util.h"
 
 namespace pb = egbb_prober;
 
@@ -240,24 +242,14 @@ TEST_F(EgbbFormat, CacheEviction) {
 }
 
 TEST_F(EgbbFormat, Scores) {
-    struct Row {
-        int result, player, wk, bk, pc[3], sq[3], score;
-    };
-    const Row rows[] = {
-        // Queen d1, white king d4 (centre), black king a8 (corner), distance 4.
-        {1, 0, 27, 56, {2, 0, 0}, {3, -1, -1}, 450 + 5 * (3 + 2 * 3) + 6000 - 600 - 8},
-        {-1, 1, 27, 56, {2, 0, 0}, {3, -1, -1}, -450 - 5 * (2 * 3 + 3) - 6000 + 600 + 8},
-        // Bishop and knight drive the weaker king to a corner of the bishop's colour: a dark
-        // bishop (c1) mirrors both kings, a light one (f1) does not.
-        {1, 0, 18, 0, {4, 5, 0}, {2, 40, -1}, 300 + 5 * (1 - 0) + 6000 - 800 - 4},
-        {1, 0, 21, 7, {4, 5, 0}, {2, 40, -1}, 300 + 5 * (1 - 7) + 6000 - 800 - 4},
-        {1, 0, 21, 7, {4, 5, 0}, {5, 40, -1}, 300 + 5 * (1 - 0) + 6000 - 800 - 4},
-        {-1, 1, 18, 0, {4, 5, 0}, {2, 40, -1}, -300 + 5 * (0 - 1) - 6000 + 800 + 4},
-        // Five men: pawns h2 and e7 are 3 + 6 from the white king, 6 + 1 from the black one.
-        {1, 0, 4, 60, {2, 6, 12}, {3, 15, 52}, -7 * (2 * 9 - 7) + 450 + 6000 - 1000 - 14},
-        {1, 1, 4, 60, {2, 6, 12}, {3, 15, 52}, -7 * (2 * 7 - 9) - 450 + 6000 - 1000 - 14},
-    };
-    for (const Row &r : rows)
-        EXPECT_EQ(pb::egbb_score(r.result, r.player, r.wk, r.bk, r.pc, r.sq), r.score)
-            << r.wk << " " << r.bk << " " << r.sq[0];
+    for (const auto &r : table_rows("egbb.txt", "score")) {
+        int pc[3] = {0, 0, 0}, sq[3] = {-1, -1, -1};
+        std::istringstream pieces(r[4]), squares(r[5]);
+        for (int i = 0; i < 3 && pieces >> pc[i]; i++)
+            squares >> sq[i];
+        EXPECT_EQ(pb::egbb_score(std::stoi(r[0]), std::stoi(r[1]), std::stoi(r[2]), std::stoi(r[3]),
+                                 pc, sq),
+                  std::stoi(r[6]))
+            << r[2] << " " << r[3] << " " << r[5];
+    }
 }
