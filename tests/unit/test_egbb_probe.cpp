@@ -1,5 +1,5 @@
 // Bitbase prober on the generated files: loading through the engine, the one-ply resolution of
-// a missing side from disk and memory, corrupt files, and the private board.
+// a missing side from disk and memory, and corrupt files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -160,35 +160,4 @@ TEST_F(EgbbProbe, CorruptFilesNeverCrash) {
             }
         }
     }
-}
-
-TEST(EgbbSearcher, EnPassantOnThePrivateBoard) {
-    pb::init_sqatt();
-    pb::SEARCHER s;
-    const int e2 = pb::SQ6488(12), e4 = pb::SQ6488(28), e3 = pb::SQ6488(20), d4 = pb::SQ6488(27);
-    s.set_pos(0, pb::SQ6488(4), pb::SQ6488(60), pb::WPAWN, e2, pb::BPAWN, d4, 0, 0);
-    s.pstack->count = 0;
-    s.gen_noncaps();
-    uint32_t push = 0, take = 0;
-    for (int i = 0; i < s.pstack->count; i++)
-        if (pb::m_to(s.pstack->move_st[i]) == e4) push = s.pstack->move_st[i];
-    ASSERT_NE(push, 0u);
-    s.do_move(push);
-    EXPECT_EQ(s.epsquare, e3);
-    s.pstack++;
-    s.pstack->count = 0;
-    s.gen_caps();
-    for (int i = 0; i < s.pstack->count; i++)
-        if (s.pstack->move_st[i] & pb::EP_FLAG) take = s.pstack->move_st[i];
-    ASSERT_NE(take, 0u);
-    s.do_move(take);
-    EXPECT_EQ(s.board[e4], pb::NO_PIECE);
-    EXPECT_EQ(s.board[e3], pb::BPAWN);
-    EXPECT_EQ(s.plist[pb::WPAWN].next, nullptr);
-    s.undo_move(take);
-    s.undo_move(push);
-    EXPECT_EQ(s.board[e2], pb::WPAWN);
-    EXPECT_EQ(s.board[d4], pb::BPAWN);
-    EXPECT_EQ(s.plist[pb::WPAWN].next->sq, e2);
-    EXPECT_EQ(s.player, 0);
 }
