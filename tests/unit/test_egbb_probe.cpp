@@ -39,6 +39,15 @@ class EgbbProbe : public ::testing::Test {
 } // namespace
 
 TEST_F(EgbbProbe, LoadingAndTheEngineGlue) {
+    // Cache sizes of 2048 MB and more, which once overflowed the prober's byte count, are held
+    // to the largest it takes.
+    snprintf(egbb_path, 255, "%s", "/nonexistent-vrk-egbb/");
+    for (int mb : {2048, 1 << 30}) {
+        egbb_cache = mb;
+        EXPECT_NE(capture_stdout([] { init_egbb(); }).find("Cache Size = 2047 Mb"),
+                  std::string::npos)
+            << mb;
+    }
     snprintf(egbb_path, 255, "%s", files.c_str());
     egbb_cache = 1;
     egbb_5men = 0;
