@@ -6,9 +6,11 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "prober_internal.h"
+#include "test_util.h"
 
 namespace pb = egbb_prober;
 
@@ -41,9 +43,11 @@ class EgbbFormat : public ::testing::Test {
     }
 };
 
-// The table a position is looked up in: side to move and the pieces, strongest first.
-std::tuple<int, int, int, int> form(const pb::TABLE_INDEX &t) {
-    return {t.side, t.a, t.b, t.c};
+// The men of a table row: prober codes and squares, absent ones 0 on square -1.
+void men(const std::string &pieces, const std::string &squares, int *pc, int *sq) {
+    std::istringstream p(pieces), s(squares);
+    for (int i = 0; i < 3; i++)
+        if (!(p >> pc[i] && s >> sq[i])) pc[i] = 0, sq[i] = -1;
 }
 
 } // namespace
@@ -103,33 +107,18 @@ TEST_F(EgbbFormat, IndicesAreInsideTheirSpacesAndSymmetric) {
     }
 }
 
+// The table and index of each position of [index] in tests/data/egbb.txt.
 TEST_F(EgbbFormat, CanonicalForms) {
-    pb::TABLE_INDEX t;
-    // King and rook against king, black to move, rook black: the white-to-move rook table
-    // with every square flipped top-bottom.
-    const uint32_t i = index_of(1, 4, 60, {9}, {20}, &t);
-    EXPECT_EQ(form(t), std::make_tuple(0, 3, 0, 0));
-    EXPECT_EQ(i, index_of(0, 60 ^ 56, 4 ^ 56, {3}, {20 ^ 56}));
-    // Two white knights index differently in the two orders.
-    EXPECT_NE(index_of(0, 0, 63, {5, 5}, {20, 42}), index_of(0, 0, 63, {5, 5}, {42, 20}));
-    // The stronger piece leads whatever the order given, and a black leader flips colours.
-    EXPECT_EQ(index_of(0, 0, 63, {9, 2}, {20, 42}, &t), index_of(0, 0, 63, {2, 9}, {42, 20}));
-    EXPECT_EQ(form(t), std::make_tuple(0, 2, 9, 0));
-    index_of(0, 0, 63, {8, 3}, {20, 42}, &t);
-    EXPECT_EQ(form(t), std::make_tuple(1, 2, 9, 0));
-    // A pawn on e4 is mirrored to d4, pawn number 3 + 4 * 2.
-    EXPECT_EQ(index_of(0, 1 ^ 7, 50 ^ 7, {6}, {28}),
-              (uint32_t)pb::KK_WP_index[1 * 64 + 50] * 24 + 11);
-    // Five men, one against two: the pair becomes white.
-    index_of(0, 0, 63, {3, 8, 12}, {20, 42, 35}, &t);
-    EXPECT_EQ(form(t), std::make_tuple(1, 2, 6, 9));
-    // Kings alone are a plain draw without a table; adjacent kings and pawns on the last rank
-    // are outside the index spaces.
-    const int none[3] = {0, 0, 0}, pawn[3] = {6, 0, 0}, last[3] = {60, -1, -1},
-              mid[3] = {20, -1, -1};
-    EXPECT_EQ(pb::canonical_index(0, 0, 63, none, mid, t), 0);
-    EXPECT_EQ(pb::canonical_index(0, 0, 9, pawn, mid, t), -1);
-    EXPECT_EQ(pb::canonical_index(0, 0, 50, pawn, last, t), -1);
+    for (const auto &r : table_rows("egbb.txt", "index")) {
+        int pc[3], sq[3];
+        men(r[3], r[4], pc, sq);
+        pb::TABLE_INDEX t{};
+        std::ostringstream got;
+        got << pb::canonical_index(std::stoi(r[0]), std::stoi(r[1]), std::stoi(r[2]), pc, sq, t);
+        if (got.str() != "0" && got.str() != "-1")
+            got << " | " << t.side << " " << t.a << " " << t.b << " " << t.c << " | " << t.index;
+        EXPECT_EQ(got.str(), r[5] + (r.size() > 6 ? " | " + r[6] + " | " + r[7] : "")) << r[4];
+    }
 }
 
 namespace {
@@ -240,24 +229,12 @@ TEST_F(EgbbFormat, CacheEviction) {
 }
 
 TEST_F(EgbbFormat, Scores) {
-    struct Row {
-        int result, player, wk, bk, pc[3], sq[3], score;
-    };
-    const Row rows[] = {
-        // Queen d1, white king d4 (centre), black king a8 (corner), distance 4.
-        {1, 0, 27, 56, {2, 0, 0}, {3, -1, -1}, 450 + 5 * (3 + 2 * 3) + 6000 - 600 - 8},
-        {-1, 1, 27, 56, {2, 0, 0}, {3, -1, -1}, -450 - 5 * (2 * 3 + 3) - 6000 + 600 + 8},
-        // Bishop and knight drive the weaker king to a corner of the bishop's colour: a dark
-        // bishop (c1) mirrors both kings, a light one (f1) does not.
-        {1, 0, 18, 0, {4, 5, 0}, {2, 40, -1}, 300 + 5 * (1 - 0) + 6000 - 800 - 4},
-        {1, 0, 21, 7, {4, 5, 0}, {2, 40, -1}, 300 + 5 * (1 - 7) + 6000 - 800 - 4},
-        {1, 0, 21, 7, {4, 5, 0}, {5, 40, -1}, 300 + 5 * (1 - 0) + 6000 - 800 - 4},
-        {-1, 1, 18, 0, {4, 5, 0}, {2, 40, -1}, -300 + 5 * (0 - 1) - 6000 + 800 + 4},
-        // Five men: pawns h2 and e7 are 3 + 6 from the white king, 6 + 1 from the black one.
-        {1, 0, 4, 60, {2, 6, 12}, {3, 15, 52}, -7 * (2 * 9 - 7) + 450 + 6000 - 1000 - 14},
-        {1, 1, 4, 60, {2, 6, 12}, {3, 15, 52}, -7 * (2 * 7 - 9) - 450 + 6000 - 1000 - 14},
-    };
-    for (const Row &r : rows)
-        EXPECT_EQ(pb::egbb_score(r.result, r.player, r.wk, r.bk, r.pc, r.sq), r.score)
-            << r.wk << " " << r.bk << " " << r.sq[0];
+    for (const auto &r : table_rows("egbb.txt", "score")) {
+        int pc[3], sq[3];
+        men(r[4], r[5], pc, sq);
+        EXPECT_EQ(pb::egbb_score(std::stoi(r[0]), std::stoi(r[1]), std::stoi(r[2]), std::stoi(r[3]),
+                                 pc, sq),
+                  std::stoi(r[6]))
+            << r[2] << " " << r[3] << " " << r[5];
+    }
 }
