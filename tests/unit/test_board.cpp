@@ -85,6 +85,7 @@ TEST_F(Board, EnPassantSquareFiftyAndNullMove) {
     takeback();
     takeback();
     EXPECT_EQ(snapshot(), before);
+    gen(); // the null move emptied this ply's list
     play({"g1f3"});
     EXPECT_EQ(std::make_pair(ep, fifty), std::make_pair(-1, 1));
 }
