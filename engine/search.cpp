@@ -444,7 +444,9 @@ void update_pv(int m) {
 
 void checkup() {
     if ((int)((unsigned)nodes - (unsigned)rest_nodes) <= 0) return;
-    rest_nodes += check_nodes;
+    // Wraps like the node count: any interval from the settings file, even a negative one, is
+    // only a different rhythm of checks.
+    rest_nodes = (int)((unsigned)rest_nodes + (unsigned)check_nodes);
     // The poll comes first so that status requests waiting on a pipe are consumed even by the
     // check that finds the deadline passed.
     int input = bioskey();
@@ -490,8 +492,11 @@ void think(int mode) {
 }
 
 // The configured window; one of zero or less would never converge and counts as one centipawn.
+// Every score lies within INF_SCORE, so a window wider than the whole range is no wider in effect;
+// it is held at MAX_WINDOW to keep the window edges far from overflow.
+constexpr int MAX_WINDOW = 3 * INF_SCORE;
 static int search_window() {
-    return mtdf_window > 0 ? mtdf_window : 1;
+    return mtdf_window <= 0 ? 1 : mtdf_window > MAX_WINDOW ? MAX_WINDOW : mtdf_window;
 }
 
 // Each probe uses a window mtdf_window wide whose upper edge is the current guess.
@@ -765,8 +770,9 @@ int quiesce_nw(int alpha, int beta) {
         bound = select_move(i, hash_move, bound);
         int m = gen_dat[i].m;
         if (delta && CurrentStage != ENDGAME) {
-            int hopeless = (move_bits(m) & FLAG_PROMOTE) ? stand + PROMOTION_DELTA < alpha
-                                                         : stand + delta + see(move_to(m)) < alpha;
+            int hopeless = (move_bits(m) & FLAG_PROMOTE)
+                               ? stand + PROMOTION_DELTA < alpha
+                               : stand + (long long)delta + see(move_to(m)) < alpha;
             if (hopeless) {
                 delta_cut++;
                 nodes++;
