@@ -444,9 +444,10 @@ void update_pv(int m) {
 
 void checkup() {
     if ((int)((unsigned)nodes - (unsigned)rest_nodes) <= 0) return;
-    // Wraps like the node count: any interval from the settings file, even a negative one, is
-    // only a different rhythm of checks.
-    rest_nodes = (int)((unsigned)rest_nodes + (unsigned)check_nodes);
+    // An interval below one node (the settings file is not checked) means a check at every node;
+    // the sum wraps like the node count does in a long analysis.
+    const unsigned interval = check_nodes > 0 ? (unsigned)check_nodes : 1u;
+    rest_nodes = (int)((unsigned)rest_nodes + interval);
     // The poll comes first so that status requests waiting on a pipe are consumed even by the
     // check that finds the deadline passed.
     int input = bioskey();

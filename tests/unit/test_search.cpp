@@ -209,15 +209,22 @@ TEST_F(Search, RepetitionBelowTheRootIsADraw) {
     EXPECT_EQ(search_nw(-100, 100, 8, 0), contempt_factor());
 }
 
+// The settings file may give any interval: one below a node checks at every node.
 TEST_F(Search, ChecksComeEveryCheckNodes) {
-    std::vector<int> checked;
-    for (int n = 1; n <= 30001; n++) {
-        const int before = rest_nodes;
-        nodes = n;
-        checkup();
-        if (rest_nodes != before) checked.push_back(n);
+    const std::vector<std::pair<int, std::vector<int>>> cases = {
+        {10000, {1, 10001, 20001, 30001}}, {0, {1, 2, 3, 4, 5}}, {-2000000000, {1, 2, 3, 4, 5}}};
+    for (const auto &[interval, expected] : cases) {
+        check_nodes = interval;
+        nodes = rest_nodes = 0;
+        std::vector<int> checked;
+        for (int n = 1; n <= expected.back(); n++) {
+            const int before = rest_nodes;
+            nodes = n;
+            checkup();
+            if (rest_nodes != before) checked.push_back(n);
+        }
+        EXPECT_EQ(checked, expected) << interval;
     }
-    EXPECT_EQ(checked, (std::vector<int>{1, 10001, 20001, 30001}));
 }
 
 // Restoring the position after the jump out is checked with input ending the search.
