@@ -3,6 +3,7 @@
 // exchange evaluator, move ordering, the periodic time and input check, and the mate finder.
 #include "search.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -497,7 +498,7 @@ void think(int mode) {
 // it is held at MAX_WINDOW to keep the window edges far from overflow.
 constexpr int MAX_WINDOW = 3 * INF_SCORE;
 static int search_window() {
-    return mtdf_window <= 0 ? 1 : mtdf_window > MAX_WINDOW ? MAX_WINDOW : mtdf_window;
+    return std::clamp(mtdf_window, 1, MAX_WINDOW);
 }
 
 // Each probe uses a window mtdf_window wide whose upper edge is the current guess.
