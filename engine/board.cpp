@@ -601,6 +601,17 @@ int repetitions() {
     return n;
 }
 
+int first_legal_move() {
+    ply = 0;
+    gen();
+    for (int k = first_move[0]; k < first_move[1]; k++) {
+        if (!makemove(gen_dat[k].m)) continue;
+        takeback();
+        return gen_dat[k].m;
+    }
+    return 0;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 bool position_ok() {

@@ -55,6 +55,9 @@ int attack(int sq, int s);
 int in_check(int s);
 int reps();
 int repetitions();
+// The first legal move of the position at ply 0 (its list generated afresh), 0 when it has none:
+// the side to move is mated or stalemated.
+int first_legal_move();
 
 // Makes a position set up by hand safe to generate from: pawns on the first or last rank are
 // removed and castling rights whose king or rook is not at home are dropped.

@@ -184,18 +184,6 @@ int promotion_offset(char c) {
     }
 }
 
-// The first legal move of the root position, 0 when there is none.
-int first_legal_move() {
-    ply = 0;
-    gen();
-    for (int k = first_move[0]; k < first_move[1]; k++) {
-        if (!makemove(gen_dat[k].m)) continue;
-        takeback();
-        return gen_dat[k].m;
-    }
-    return 0;
-}
-
 // Without a time or depth limit only input ends a search, as in pondering: it must then stop
 // when none can come.
 bool only_input_ends(unsigned budget) {
@@ -318,11 +306,7 @@ int do_ponder(const char *text) {
 }
 
 void print_result() {
-    int i = 0;
-    while (i < first_move[1] && !makemove(gen_dat[i].m))
-        i++;
-    if (i < first_move[1]) takeback();
-    if (i == first_move[1]) {
+    if (!first_legal_move()) {
         if (in_check(side))
             printf(side == DARK ? "1-0 {White mates}\n" : "0-1 {Black mates}\n");
         else

@@ -56,5 +56,7 @@ int do_ponder(const char *text);
 void think_for_move(int mode);
 // The search behind a hint: after analysis it has no limit, and stops when no input can come.
 void think_for_hint();
+// Prints the result line of the position at ply 0 when the game has ended there (mate,
+// stalemate, repetition, fifty moves); nothing otherwise.
 void print_result();
 int resign();

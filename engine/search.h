@@ -35,7 +35,9 @@ enum ThinkMode { THINK_SILENT = 0, THINK_CONSOLE = 1, THINK_POST = 2, THINK_EPD 
 // depth; THINK_EPD the same, each line as "info depth D score cp S time T nodes N found (when)
 // pv ...". In every mode the root prints "depth->max_ply score time nodes pv" for each new best
 // move, and in analysis a "stat01:" line per root move. Afterwards pv[0][0] is the move (0 when
-// none was found), best_variation its text and last_score its score.
+// none was found), best_variation its text and last_score its score. A side to move without a
+// legal move is not searched: after the set-up (and the header) pv[0][0] is 0, best_variation
+// empty and last_score as it was.
 void think(int mode);
 int mtdf(int mode, int guess, int depth);
 int aspiration_search(int mode, int score);
