@@ -24,10 +24,14 @@ depths_nodes = [re.search(r"\[(\d+)\] (\d+) nodes", line) for line in log]
 c.check("log: full searches", all(m and int(m[1]) >= 4 and int(m[2]) > 100000 for m in depths_nodes),
         repr(log))
 
-# A mated side has no move: its result line names move 0, a8a8 (here on an empty square).
-out, _, d = run("test mated.epd 1 1\nbye\n", files={"mated.epd": "6k1/5ppp/8/8/8/8/5PPP/1r4K1 w - -\n"})
-c.contains("no move", out, "a8a8\n=> 1:a8a8 (00:00:00) ")
-c.check("no move: log", open(os.path.join(d, "vrk.log")).read().startswith("1:a8a8 (00:00:00) "), out[-300:])
+# A mated or stalemated side is not searched: right after the header comes the result line,
+# which names move 0, a8a8 (a bare square, then the king standing there).
+out, _, d = run("test nomove.epd 2 2\nbye\n", files={"nomove.epd": "3rK3/6p1/5q2/5p2/4kP2/8/8/8 w - -\n"
+                                                                   "k7/8/1Q6/8/8/8/8/7K b - -\n"})
+results = ["1:a8a8 (00:00:00) 0 [1] 0 nodes 0 nps \n", "2:Ka8a8 (00:00:00) 0 [1] 0 nodes 0 nps \n"]
+for r in results:
+    c.contains("no move: no search", out, "ply score time nodes pv\na8a8\n=> " + r)
+c.check("no move: log", open(os.path.join(d, "vrk.log")).read() == "".join(results), out[-300:])
 
 # A missing file leaves the last run's log alone.
 out, _, d = run("test nofile.epd 5 2\nbye\n", files={"vrk.log": "last\n"})

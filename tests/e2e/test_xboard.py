@@ -175,4 +175,15 @@ expect("analysis transcript: '.' does not stop it", analysis, [HEADER, ("*", re.
     f"(?:{STAT01.pattern})|(?:{THINKING.pattern})|(?:{ROOT_LINE.pattern})|{HEADER}"))])
 checks.check("exit stops the analysis at once", late < AT_ONCE and after == "", f"{late:.3f} s\n{after}")
 
+# Analysis of a side without a legal move waits for input without searching: the header, and
+# nothing more until the next line comes.
+for name, setup, result in (("mated", ["Ke8", "Pf4", "c", "Rd8", "Pg7", "Qf6", "Pf5", "Ke4", "."], []),
+                            ("stalemated", ["Qb6", "Kh1", "c", "Ka8", ".", "black"],
+                             ["1/2-1/2 {Stalemate}"])):
+    e = Engine(lines=["post", "force", "edit", "#", *setup, "analyze"])
+    e.expect(re.escape(HEADER))
+    time.sleep(1.0)
+    e.send("quit")
+    expect(f"analysis of a {name} side: no search", e.finish()[1], [*result, HEADER])
+
 checks.done()

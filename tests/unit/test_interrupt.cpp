@@ -125,4 +125,20 @@ TEST_F(PipedInput, PonderOnlyLegalMovesUntilInputComes) {
     EXPECT_EQ(std::make_tuple(stop_on_input_end, max_time, hply), std::make_tuple(0, 5000u, 0));
 }
 
+// A ponder move that mates the engine leaves it nothing to search: pondering ends at once, and the
+// loop waits for the input that would otherwise have ended the search.
+TEST_F(PipedInput, PonderingIntoAMateEndsAtOnce) {
+    setup_fen("6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1");
+    std::thread later([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        send("quit\n");
+    });
+    int r = 0;
+    std::string out = capture_stdout([&] { r = do_ponder("a1a8"); });
+    later.join();
+    EXPECT_EQ(out, "Ponder move a1a8\n");
+    EXPECT_EQ(std::make_tuple(r, nodes, hply), std::make_tuple(1, 0, 0));
+    EXPECT_EQ(next_word(), "quit");
+}
+
 } // namespace

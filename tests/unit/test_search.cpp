@@ -103,6 +103,32 @@ TEST_F(Search, WhatASearchKeeps) {
     EXPECT_EQ(HashFind(hashcode ^ 1), nullptr);
 }
 
+// A side without a legal move is not searched in any mode, though only the clock limits it: the
+// set-up runs (a fresh search clears the counters, analysis prints no move's status), and the
+// move is none, also where a continued search kept an earlier principal variation.
+TEST_F(Search, NoSearchWithoutALegalMove) {
+    max_time = 1000;
+    for (const char *fen : {MATED, "k7/8/1Q6/8/8/8/8/7K b - - 0 1"}) {
+        for (int mode : {THINK_SILENT, THINK_CONSOLE, THINK_EPD}) {
+            setup_fen(fen);
+            analyzing = mode == THINK_EPD;
+            stop_depth = 1;
+            nodes = 99;
+            strcpy(best_variation, "1. e2e4");
+            std::string out = capture_stdout([mode] { think(mode); });
+            EXPECT_EQ(out, mode == THINK_SILENT ? "" : "ply score time nodes pv\n") << fen;
+            EXPECT_EQ(std::make_tuple(pv[0][0], nodes, std::string(best_variation)),
+                      std::make_tuple(0, 0, std::string()))
+                << fen;
+        }
+        analyzing = 0;
+        stop_depth = 5;
+        pv[0][0] = 12345;
+        capture_stdout([] { think(THINK_SILENT); });
+        EXPECT_EQ(std::make_pair(pv[0][0], stop_depth), std::make_pair(0, 5)) << fen;
+    }
+}
+
 TEST_F(Search, BestVariationTextAndMarks) {
     const char *line[] = {"e2e4", "e7e5", "g1f3", "b8c6"};
     for (int j = 0; j < 4; j++) {
