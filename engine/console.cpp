@@ -44,24 +44,15 @@ static void print_settings() {
 // ---------------------------------------------------------------------------------------------
 // The engine's turn
 
-static void engine_book_move(const gen_rec *g) {
-    makemove(g->m);
-    const char *coord = move_str(g->m);
-    add_opening_move(coord);
-    printf("Opening phase: Book move: %s\nOpening line=%s\n", coord, opening_history);
-    print_board();
-    ply = 0;
-    gen();
-}
-
 static void engine_turn() {
     if (opening_phase && enable_book) {
-        gen_rec *g = choose_book_move();
-        if (!g) {
+        int m = play_book_move();
+        if (m) {
+            printf("Opening phase: Book move: %s\nOpening line=%s\n", move_str(m), opening_history);
+            print_board();
+        } else {
             opening_phase = 0;
-            return;
         }
-        engine_book_move(g);
         return;
     }
     opening_phase = 0;

@@ -160,6 +160,17 @@ gen_rec *choose_book_move() {
     return nullptr;
 }
 
+int play_book_move() {
+    gen_rec *g = choose_book_move();
+    if (!g) return 0;
+    const int m = g->m;
+    if (!makemove(m)) return 0;
+    add_opening_move(move_str(m));
+    ply = 0;
+    gen();
+    return m;
+}
+
 namespace {
 
 // Reads one byte of the book-making input. A byte 0xFF ends the input for good, like the end of

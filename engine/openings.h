@@ -3,5 +3,9 @@
 #include "defs.h"
 
 gen_rec *choose_book_move();
+// Plays the book's move in the position at ply 0, adds it to the opening line and generates the
+// moves of the new position. Returns the move, or 0 when the book has none or the position
+// refuses it (a move that leaves its king in check would be offered again for ever).
+int play_book_move();
 int cherche_move(const char *text);
 void makebook(const char *path);

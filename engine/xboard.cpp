@@ -63,25 +63,16 @@ void regenerate() {
 
 // ---- the engine's turn ----
 
-// Plays a book move when the book has one; false when it has none (or a move that cannot be
-// made, which would otherwise be offered again for ever).
-bool play_book_move() {
-    gen_rec *entry = choose_book_move();
-    if (entry == nullptr) return false;
-    int m = entry->m;
-    if (!makemove(m)) return false;
-    last_score = 0;
-    const char *text = move_str(m);
-    add_opening_move(text);
-    printf(" Book move\nmove %s\n", text);
-    fflush(stdout);
-    regenerate();
-    return true;
-}
-
 void engine_turn() {
     if (opening_phase && enable_book) {
-        if (!play_book_move()) opening_phase = 0;
+        int m = play_book_move();
+        if (m) {
+            last_score = 0;
+            printf(" Book move\nmove %s\n", move_str(m));
+            fflush(stdout);
+        } else {
+            opening_phase = 0;
+        }
         return;
     }
     opening_phase = 0;

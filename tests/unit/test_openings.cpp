@@ -1,7 +1,11 @@
 // Notation and the book in play: FEN set-up, coordinate and algebraic moves, book making with its
-// cuts, and a book move onto the last rank turned into a generated move (FEN output and the
-// printed board: tests/e2e; the rest of the book's answers: test_book_data).
+// cuts, a book move onto the last rank turned into a generated move and one the position refuses
+// left unplayed (FEN output and the printed board: tests/e2e; the rest of the book's answers:
+// test_book_data).
+#include <cstring>
+
 #include "book_fixture.h"
+#include "session.h"
 
 namespace {
 
@@ -89,6 +93,27 @@ TEST(ChooseBookMove, PromotionSquaresGiveTheFirstPromotion) {
     EXPECT_EQ(capture_stdout([&] { g = choose_book_move(); }), "Opening move found:G7H8\n");
     ASSERT_NE(g, nullptr);
     EXPECT_STREQ(move_str(g->m), "g7h8N");
+    CLOSE_BOOK();
+}
+
+// A book move the position refuses (a7a6 leaves Black in check) is not played: the position and
+// the opening line stay, and the loops leave the book.
+TEST(ChooseBookMove, ARefusedMoveIsNotPlayed) {
+    reset_engine();
+    ScratchDir dir;
+    const char moves[] = "e4 f5 Qh5 ";
+    BookTree tree;
+    std::vector<BookMove> line = san_line(moves);
+    line.push_back({book_square(8), book_square(16), true}); // a7a6
+    tree.add_line(line);
+    install_records({0xFF, 0xFF}, tree.serialise(false));
+    san_line(moves);
+    strcpy(opening_history, "e2e4f7f5d1h5");
+    book_ply = 3;
+    int m = -1;
+    EXPECT_EQ(capture_stdout([&] { m = play_book_move(); }), "Opening move found:A7A6\n");
+    EXPECT_EQ(std::make_tuple(m, hply, book_ply, std::string(opening_history)),
+              std::make_tuple(0, 3, 3, std::string("e2e4f7f5d1h5")));
     CLOSE_BOOK();
 }
 
