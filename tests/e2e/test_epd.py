@@ -25,8 +25,10 @@ c.check("log: full searches", all(m and int(m[1]) >= 4 and int(m[2]) > 100000 fo
         repr(log))
 
 # A mated or stalemated side is not searched: right after the header comes the result line,
-# which names move 0, a8a8 (a bare square, then the king standing there).
-out, _, d = run("test nomove.epd 2 2\nbye\n", files={"nomove.epd": "3rK3/6p1/5q2/5p2/4kP2/8/8/8 w - -\n"
+# which names move 0, a8a8 (a bare square, then the king standing there). The tail of a line
+# longer than 199 characters is skipped, and 0 s per position are taken for 1 s.
+out, _, d = run("test nomove.epd 0 2\nbye\n", files={"nomove.epd": "3rK3/6p1/5q2/5p2/4kP2/8/8/8 w - - id \""
+                                                                   + "x" * 200 + "\";\n"
                                                                    "k7/8/1Q6/8/8/8/8/7K b - -\n"})
 results = ["1:a8a8 (00:00:00) 0 [1] 0 nodes 0 nps \n", "2:Ka8a8 (00:00:00) 0 [1] 0 nodes 0 nps \n"]
 for r in results:
