@@ -77,18 +77,23 @@ TEST(Makebook, LinesCutsAndSummary) {
     EXPECT_NE(out.find("\nStats: 6 variations, 4 variations killees\n"), std::string::npos) << out;
 }
 
+// Loads a book of one line: the algebraic moves, then a raw move the book writer would not take
+// (from and to as engine squares). The position after the moves is left on the board.
+void install_line_then(const char *moves, int from, int to) {
+    BookTree tree;
+    std::vector<BookMove> line = san_line(moves);
+    line.push_back({book_square(from), book_square(to), true});
+    tree.add_line(line);
+    install_records({0xFF, 0xFF}, tree.serialise(false));
+    san_line(moves);
+}
+
 // A raw line ending in a pawn's step to the last rank (the writer refuses promotions): the book
 // move becomes the first promotion the generator lists.
 TEST(ChooseBookMove, PromotionSquaresGiveTheFirstPromotion) {
     reset_engine();
     ScratchDir dir;
-    const char moves[] = "h4 g5 hxg5 h6 gxh6 Bg7 hxg7 Nf6 ";
-    BookTree tree;
-    std::vector<BookMove> line = san_line(moves);
-    line.push_back({book_square(14), book_square(7), true}); // g7h8
-    tree.add_line(line);
-    install_records({0xFF, 0xFF}, tree.serialise(false));
-    san_line(moves);
+    install_line_then("h4 g5 hxg5 h6 gxh6 Bg7 hxg7 Nf6 ", 14, 7); // g7h8
     gen_rec *g = nullptr;
     EXPECT_EQ(capture_stdout([&] { g = choose_book_move(); }), "Opening move found:G7H8\n");
     ASSERT_NE(g, nullptr);
@@ -101,13 +106,7 @@ TEST(ChooseBookMove, PromotionSquaresGiveTheFirstPromotion) {
 TEST(ChooseBookMove, ARefusedMoveIsNotPlayed) {
     reset_engine();
     ScratchDir dir;
-    const char moves[] = "e4 f5 Qh5 ";
-    BookTree tree;
-    std::vector<BookMove> line = san_line(moves);
-    line.push_back({book_square(8), book_square(16), true}); // a7a6
-    tree.add_line(line);
-    install_records({0xFF, 0xFF}, tree.serialise(false));
-    san_line(moves);
+    install_line_then("e4 f5 Qh5 ", 8, 16); // a7a6
     strcpy(opening_history, "e2e4f7f5d1h5");
     book_ply = 3;
     int m = -1;
