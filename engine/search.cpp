@@ -487,8 +487,8 @@ void think(int mode) {
         printf("ply score time nodes pv\n");
         fflush(stdout);
     }
-    // A mated or stalemated side has nothing to search: its root would fail low at the mate
-    // score at every depth again, until the deadline or input ended it.
+    // A mated or stalemated side has nothing to search (a mated root would fail low at the mate
+    // score at every depth again, until the deadline or input ended it).
     if (!first_legal_move()) {
         pv[0][0] = 0;
         pv_length[0] = 0;
