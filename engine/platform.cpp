@@ -11,6 +11,7 @@
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
+#include <io.h>
 #include <sys/timeb.h>
 #include <windows.h>
 #else
@@ -383,6 +384,17 @@ bool input_line(char *buf, size_t cap) {
     }
     buf[n] = '\0';
     return n > 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Standard output.
+
+bool stdout_is_terminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(1) != 0;
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // What the engine needs of the operating system: a millisecond clock, standard input read through
-// one buffer with a non-blocking poll, the check that a written file reached the disk, and the
-// runtime's pseudo-random generator reproduced exactly (defined in platform.cpp).
+// one buffer with a non-blocking poll, whether standard output is a terminal, the check that a
+// written file reached the disk, and the runtime's pseudo-random generator reproduced exactly
+// (defined in platform.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,9 @@ bool input_cannot_arrive();
 // (nullptr restores stdin). With `arriving`, what is left of the text counts as input that has
 // arrived, as from an interface that writes ahead: every search stops at its first check.
 void input_use_text(const char *text, bool arriving = false);
+
+// True when standard output is a terminal, where a progress line may be redrawn in place.
+bool stdout_is_terminal();
 
 // Closes a file that was written; false when any write to it failed. Output is buffered, so a
 // full disk may show only here, when the last of it is flushed.

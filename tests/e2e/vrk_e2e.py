@@ -105,6 +105,12 @@ class Checks:
 
     def __init__(self):
         self.failed = self.passed = 0
+        self.unchecked = None  # why a check could not be made
+
+    def cannot_check(self, reason):
+        """A check that a broken outside program keeps from being made: unless another check
+        fails, the test ends as skipped with the reason."""
+        self.unchecked = reason
 
     def check(self, name, cond, detail=""):
         if cond:
@@ -124,6 +130,8 @@ class Checks:
 
     def done(self):
         print(f"{self.passed} passed, {self.failed} failed")
+        if self.unchecked and not self.failed:
+            skip(self.unchecked)
         sys.exit(1 if self.failed else 0)
 
 

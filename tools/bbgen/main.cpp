@@ -29,6 +29,7 @@
 #include <thread>
 
 #include "bbgen.h"
+#include "platform.h"
 #include "prober_internal.h"
 
 using namespace egbb_prober;
@@ -265,6 +266,9 @@ struct Run {
     long failures = 0;
     Clock::time_point start = Clock::now();
     size_t current = 0;
+    // A terminal sees a progress line redrawn in place; a log (a file, a pipe) only a line for
+    // each finished table, or it would fill with thousands of redrawn lines a table.
+    bool redraw = stdout_is_terminal();
 };
 Run run;
 
@@ -278,6 +282,7 @@ std::string hms(double seconds) {
 // The progress line; the time left is extrapolated from the tables finished so far, weighted
 // by the size of their position spaces.
 void progress(const char *phase, double fraction) {
+    if (!run.redraw) return;
     std::string left;
     if (run.done_work > 0)
         left = ", about " +
@@ -341,7 +346,8 @@ bool generate(const Material &m) {
     Oracle oracle(run.dir);
     for (const Material &d : dependencies(m))
         if (!oracle.load(d)) {
-            printf("\n%-6s cannot read %s\n", name.c_str(), material_name(d).c_str());
+            printf("%s%-6s cannot read %s\n", run.redraw ? "\n" : "", name.c_str(),
+                   material_name(d).c_str());
             return false;
         }
     const auto start = Clock::now();
@@ -359,15 +365,19 @@ bool generate(const Material &m) {
     black.join();
     for (int side = 0; side < 2; side++)
         if (!written[side]) {
-            printf("\n%-6s cannot write side %d (%ld conflicts)\n", name.c_str(), side,
-                   conflicts[side]);
+            printf("%s%-6s cannot write side %d (%ld conflicts)\n", run.redraw ? "\n" : "",
+                   name.c_str(), side, conflicts[side]);
             return false;
         }
     const double secs = seconds_since(start);
     run.done_work += (double)Generator::space(m);
     run.done_seconds = seconds_since(run.start);
-    printf("\r[%zu/%zu] %-6s done in %s (%.1f s)%40s\n", run.current + 1, run.order.size(),
-           name.c_str(), hms(secs).c_str(), secs, "");
+    if (run.redraw)
+        printf("\r[%zu/%zu] %-6s done in %s (%.1f s)%40s\n", run.current + 1, run.order.size(),
+               name.c_str(), hms(secs).c_str(), secs, "");
+    else
+        printf("[%zu/%zu] %-6s %zu positions, %.1f s\n", run.current + 1, run.order.size(),
+               name.c_str(), 2 * Generator::space(m), secs);
     if (run.verify_samples) {
         const long bad = verify(run.dir, g, run.verify_samples);
         printf("%-6s verify: %d positions a side, %ld mismatches\n", name.c_str(),
@@ -469,6 +479,7 @@ int main(int argc, char **argv) {
     printf("%zu tables to make in %s\n", run.order.size(), run.dir.c_str());
     for (run.current = 0; run.current < run.order.size(); run.current++)
         if (!generate(run.order[run.current])) return 1;
-    printf("done in %.1f s\n", seconds_since(run.start));
+    printf("done: %zu tables, %.0f positions, %.1f s\n", run.order.size(), 2 * run.total_work,
+           seconds_since(run.start));
     return run.failures ? 1 : 0;
 }
