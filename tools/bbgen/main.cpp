@@ -172,6 +172,26 @@ int legal_sides(SEARCHER &board, const Material &m, int wk, int bk, const int *s
     return (board.attacks(0, SQ6488(bk)) ? 0 : 1) | (board.attacks(1, SQ6488(wk)) ? 0 : 2);
 }
 
+// Whether a placement of the pieces stands for its class of positions, so that each class is
+// counted once: men of one kind (equal codes, next to each other in the canonical order) on
+// ascending squares, and when the kings stand on the a1-h8 diagonal of a material without pawns,
+// the placement not after its own reflection in that diagonal (the king pairs of the enumeration
+// are one of each class already; only this reflection fixes a pair, and only such a pair).
+bool representative(const Material &m, bool kings_on_diagonal, const int *sq) {
+    for (int k = 1; k < m.n; k++)
+        if (m.pc[k] == m.pc[k - 1] && sq[k] < sq[k - 1]) return false;
+    if (!kings_on_diagonal) return true;
+    int image[3];
+    for (int k = 0; k < m.n; k++)
+        image[k] = transpose(sq[k]);
+    for (int k = 0, end; k < m.n; k = end) {
+        for (end = k + 1; end < m.n && m.pc[end] == m.pc[k];)
+            end++;
+        std::sort(image + k, image + end);
+    }
+    return !std::lexicographical_compare(image, image + m.n, sq, sq + m.n);
+}
+
 // Won, drawn and lost positions of a finished material for each side to move, read through its
 // files; legality is judged on the prober's own board.
 bool count(const std::string &dir, const Material &m, int threads, long out[2][4]) {
@@ -189,9 +209,12 @@ bool count(const std::string &dir, const Material &m, int threads, long out[2][4
         for (int bk = 0; bk < 64; bk++) {
             const int pair = (int)wk * 64 + bk;
             if (pawns ? KK_WP_index[pair] < 0 : KK_index[pair] < 0 || rotation[pair] != 0) continue;
+            const bool diagonal =
+                !pawns && file64((int)wk) == rank64((int)wk) && file64(bk) == rank64(bk);
             for (int r = 0; r < 1 << (6 * m.n); r++) {
                 for (int k = 0; k < m.n; k++)
                     sq[k] = r >> (6 * k) & 63;
+                if (!representative(m, diagonal, sq)) continue;
                 const int sides = legal_sides(*board, m, (int)wk, bk, sq);
                 for (int side = 0; side < 2; side++)
                     if (sides >> side & 1)
