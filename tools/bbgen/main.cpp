@@ -173,22 +173,15 @@ int legal_sides(SEARCHER &board, const Material &m, int wk, int bk, const int *s
 }
 
 // Whether a placement of the pieces stands for its class of positions, so that each class is
-// counted once: men of one kind (equal codes, next to each other in the canonical order) on
-// ascending squares, and when the kings stand on the a1-h8 diagonal of a material without pawns,
-// the placement not after its own reflection in that diagonal (the king pairs of the enumeration
-// are one of each class already; only this reflection fixes a pair, and only such a pair).
+// counted once: the king pairs of the enumeration are one of each class already, and only the
+// reflection in the a1-h8 diagonal fixes a pair, one with both kings on that diagonal (without
+// pawns). Of such a placement and its reflection the first counts, and a placement that is its own
+// reflection once. Men of one kind count in both orders, as the published statistics count them.
 bool representative(const Material &m, bool kings_on_diagonal, const int *sq) {
-    for (int k = 1; k < m.n; k++)
-        if (m.pc[k] == m.pc[k - 1] && sq[k] < sq[k - 1]) return false;
     if (!kings_on_diagonal) return true;
     int image[3];
     for (int k = 0; k < m.n; k++)
         image[k] = transpose(sq[k]);
-    for (int k = 0, end; k < m.n; k = end) {
-        for (end = k + 1; end < m.n && m.pc[end] == m.pc[k];)
-            end++;
-        std::sort(image + k, image + end);
-    }
     return !std::lexicographical_compare(image, image + m.n, sq, sq + m.n);
 }
 
