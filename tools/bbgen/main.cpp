@@ -13,9 +13,9 @@
 //
 // --count reads finished tables and prints, for each side to move, how many legal positions are
 // won, drawn and lost, counted as published tablebase statistics count them: one position of
-// each class under the symmetries (the white king on files a-d with pawns, the 462 king pairs
-// without), pawns on ranks 2 to 7, no en-passant right. --speed measures probes per second of
-// random positions with the tables on disk and in memory.
+// each class under the board's symmetries (the eight of the square without pawns, the left-right
+// mirror with them), men of one kind told apart, pawns on ranks 2 to 7, no en-passant right.
+// --speed measures probes per second of random positions with the tables on disk and in memory.
 #include <algorithm>
 #include <array>
 #include <chrono>
