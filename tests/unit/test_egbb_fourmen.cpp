@@ -74,8 +74,9 @@ std::array<int, 4> key(const Position &p, int n, int symmetry) {
 } // namespace
 
 // Every legal position on the whole board, each class under the symmetries (all eight without
-// pawns, the left-right mirror with them) counted once by its least key, probed one by one. Men
-// of one kind are told apart by their order, as the published statistics count them.
+// pawns, the left-right mirror with them) counted once by its least key, probed one by one: a
+// reduction of its own, not the counter's. Men of one kind are told apart by their order, as the
+// published statistics count them.
 TEST(EgbbFourMen, PublishedCountsPositionByPosition) {
     ASSERT_TRUE(load_for_engine(8 << 20)) << EGBB_MISSING;
     int materials = 0;
