@@ -425,9 +425,6 @@ inline int mirror_lr(int s) {
 inline int mirror_tb(int s) {
     return s ^ 56;
 }
-inline int transpose(int s) {
-    return (s >> 3) | ((s & 7) << 3);
-}
 inline int distance(int a, int b) {
     return std::max(std::abs(file64(a) - file64(b)), std::abs(rank64(a) - rank64(b)));
 }

@@ -59,6 +59,10 @@ inline int file64(int s) {
 inline int rank64(int s) {
     return s >> 3;
 }
+// Reflection in the a1-h8 diagonal.
+inline int transpose(int s) {
+    return (s >> 3) | ((s & 7) << 3);
+}
 
 // Spin lock taken by an atomic exchange with 1 until 0 comes back, released by storing 0.
 inline void l_lock(std::atomic<int> &x) {

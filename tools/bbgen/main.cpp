@@ -13,9 +13,9 @@
 //
 // --count reads finished tables and prints, for each side to move, how many legal positions are
 // won, drawn and lost, counted as published tablebase statistics count them: one position of
-// each class under the symmetries (the white king on files a-d with pawns, the 462 king pairs
-// without), pawns on ranks 2 to 7, no en-passant right. --speed measures probes per second of
-// random positions with the tables on disk and in memory.
+// each class under the board's symmetries (the eight of the square without pawns, the left-right
+// mirror with them), men of one kind told apart, pawns on ranks 2 to 7, no en-passant right.
+// --speed measures probes per second of random positions with the tables on disk and in memory.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -173,6 +173,19 @@ int legal_sides(SEARCHER &board, const Material &m, int wk, int bk, const int *s
     return (board.attacks(0, SQ6488(bk)) ? 0 : 1) | (board.attacks(1, SQ6488(wk)) ? 0 : 2);
 }
 
+// Whether a placement of the pieces stands for its class of positions, so that each class is
+// counted once: the king pairs of the enumeration are one of each class already, and only the
+// reflection in the a1-h8 diagonal fixes a pair, one with both kings on that diagonal (without
+// pawns). Of such a placement and its reflection the first counts, and a placement that is its own
+// reflection once. Men of one kind count in both orders, as the published statistics count them.
+bool representative(const Material &m, bool kings_on_diagonal, const int *sq) {
+    if (!kings_on_diagonal) return true;
+    int image[3];
+    for (int k = 0; k < m.n; k++)
+        image[k] = transpose(sq[k]);
+    return !std::lexicographical_compare(image, image + m.n, sq, sq + m.n);
+}
+
 // Won, drawn and lost positions of a finished material for each side to move, read through its
 // files; legality is judged on the prober's own board.
 bool count(const std::string &dir, const Material &m, int threads, long out[2][4]) {
@@ -190,9 +203,12 @@ bool count(const std::string &dir, const Material &m, int threads, long out[2][4
         for (int bk = 0; bk < 64; bk++) {
             const int pair = (int)wk * 64 + bk;
             if (pawns ? KK_WP_index[pair] < 0 : KK_index[pair] < 0 || rotation[pair] != 0) continue;
+            const bool diagonal =
+                !pawns && file64((int)wk) == rank64((int)wk) && file64(bk) == rank64(bk);
             for (int r = 0; r < 1 << (6 * m.n); r++) {
                 for (int k = 0; k < m.n; k++)
                     sq[k] = r >> (6 * k) & 63;
+                if (!representative(m, diagonal, sq)) continue;
                 const int sides = legal_sides(*board, m, (int)wk, bk, sq);
                 for (int side = 0; side < 2; side++)
                     if (sides >> side & 1)
