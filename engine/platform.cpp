@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -321,6 +322,10 @@ bool input_ended() {
     return in_eof && !buffer_holds_input();
 }
 
+bool input_buffered() {
+    return buffer_holds_input();
+}
+
 bool input_cannot_arrive() {
     return input_from_file() || input_ended() || buffer_holds_input();
 }
@@ -383,6 +388,19 @@ bool input_line(char *buf, size_t cap) {
     }
     buf[n] = '\0';
     return n > 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output.
+
+const char *message_prefix = "";
+
+void message(const char *format, ...) {
+    fputs(message_prefix, stdout);
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
 }
 
 // ---------------------------------------------------------------------------------------------
