@@ -142,15 +142,17 @@ int cherche_move(const char *text) {
     return found >= 0 ? found : piece_move(t, type, capture);
 }
 
-gen_rec *choose_book_move() {
+gen_rec *choose_book_move(bool announce) {
     char from[3], to[3];
     int count = 0;
     ply = 0;
     gen();
     get_current_fen(EPD);
     int code = FIND_OPENING(EPD, from, to, &count);
-    if (code) printf("Something went wrong, error-code %d", code);
-    printf("Opening move found:%s%s\n", from, to);
+    if (announce) {
+        if (code) printf("Something went wrong, error-code %d", code);
+        printf("Opening move found:%s%s\n", from, to);
+    }
     if (!from[0] || !to[0]) return nullptr;
     int f = (from[0] - 'A') + ('8' - from[1]) * 8;
     int d = (to[0] - 'A') + ('8' - to[1]) * 8;
