@@ -230,7 +230,11 @@ void settle() {
         return;
     init_egbb(true);
     note_bitbases_loaded();
-    printf("info string bitbases loaded from %s\n", egbb_path[0] ? egbb_path : "./");
+    // Every set holds KQK: a probe of it tells whether the directory held bitbases at all.
+    constexpr int A1 = 0, C1 = 2, H8 = 63, WHITE_QUEEN = 2;
+    const bool found = find_egbb4(LIGHT, A1, H8, WHITE_QUEEN, C1, 0, 0) != NO_SCORE;
+    printf("info string %s %s\n", found ? "bitbases loaded from" : "no bitbases found in",
+           egbb_path[0] ? egbb_path : "./");
 }
 
 // ---------------------------------------------------------------------------------------------
