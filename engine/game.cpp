@@ -14,7 +14,6 @@
 #include "hash.h"
 #include "keys.h"
 #include "learn.h"
-#include "openings.h"
 #include "platform.h"
 #include "search.h"
 #include "session.h"
@@ -222,13 +221,6 @@ void fallback_search(int mode) {
 }
 
 } // namespace
-
-int book_move(bool announce) {
-    gen_rec *entry = choose_book_move(announce);
-    if (!entry || !makemove(entry->m)) return 0;
-    takeback();
-    return entry->m;
-}
 
 int find_ponder_move(const char *text) {
     int from = square_at(text), to = square_at(text + 2);

@@ -22,10 +22,6 @@ void start_book_line();
 // Appends the first four characters of a coordinate move to opening_history while it stays
 // within 80 characters, and counts the ply.
 void add_opening_move(const char *coord);
-// The book's move for the position on the board, 0 when it has none or one the position refuses;
-// with `announce` the lookup prints its line. The position and its move list are left as the
-// lookup leaves them (ply 0, moves generated).
-int book_move(bool announce);
 
 extern int tply;
 

@@ -104,6 +104,10 @@ int piece_move(const Text &t, int type, bool capture) {
 
 } // namespace
 
+gen_rec *choose_book_move() {
+    return choose_book_move(true);
+}
+
 int cherche_move(const char *text) {
     Text t{text, (int)strlen(text)};
     bool promotion = strchr(text, '=') != nullptr;

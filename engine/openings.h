@@ -2,9 +2,9 @@
 #pragma once
 #include "defs.h"
 
-// The book's entry for the position on the board (moves generated at ply 0), nullptr when it has
-// none; with `announce` (as the console and the protocol loop have it) the lookup's line
-// "Opening move found:..." is printed.
-gen_rec *choose_book_move(bool announce = true);
+gen_rec *choose_book_move();
 int cherche_move(const char *text);
 void makebook(const char *path);
+// The same lookup, announced with its line "Opening move found:..." or not: a driver that reports
+// book moves its own way (the UCI loop) does without the line.
+gen_rec *choose_book_move(bool announce);

@@ -21,6 +21,7 @@
 #include "hash.h"
 #include "learn.h"
 #include "notation.h"
+#include "openings.h"
 #include "platform.h"
 #include "search.h"
 #include "session.h"
@@ -334,6 +335,15 @@ int legal_move(const std::string &text) {
     return m;
 }
 
+// The book's move for the position on the board, 0 when it has none or one the position refuses;
+// the position stays (the interface sends it again with the move).
+int book_move() {
+    const gen_rec *entry = choose_book_move(false);
+    if (!entry || !makemove(entry->m)) return 0;
+    takeback();
+    return entry->m;
+}
+
 void play_moves(const Words &w, size_t from) {
     for (size_t k = from; k < w.size(); k++) {
         const int m = legal_move(w[k].text);
@@ -525,7 +535,7 @@ void cmd_go(const Words &w, const std::string &) {
     std::copy(l.moves, l.moves + l.move_count, root_moves);
     root_move_count = l.move_count;
     if (!task.until_stop && !root_move_count && !l.mate && opening_phase && enable_book) {
-        if (const int m = book_move(false)) {
+        if (const int m = book_move()) {
             printf("info string book move %s\n", uci_move_str(m));
             printf("bestmove %s\n", uci_move_str(m));
             fflush(stdout);

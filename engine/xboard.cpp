@@ -13,6 +13,7 @@
 #include "game.h"
 #include "hash.h"
 #include "notation.h"
+#include "openings.h"
 #include "platform.h"
 #include "search.h"
 #include "session.h"
@@ -65,9 +66,10 @@ void regenerate() {
 // Plays a book move when the book has one; false when it has none (or a move that cannot be
 // made, which would otherwise be offered again for ever).
 bool play_book_move() {
-    int m = book_move(true);
-    if (!m) return false;
-    makemove(m);
+    gen_rec *entry = choose_book_move();
+    if (entry == nullptr) return false;
+    int m = entry->m;
+    if (!makemove(m)) return false;
     last_score = 0;
     const char *text = move_str(m);
     add_opening_move(text);
