@@ -5,7 +5,7 @@ moves, so that castling rights, en passant squares and the history are the same.
 import re
 import time
 
-from vrk_e2e import Checks, Running, rc_with, run
+from vrk_e2e import Checks, Running, rc_with
 
 PLIES, EVERY = 120, 4  # thirty positions from the opening to the ending
 DEPTHS = (3, 4, 5)
@@ -14,10 +14,16 @@ THINKING = re.compile(r"(\d+) (-?\d+) \d+ (\d+) 1\. .*")  # depth score time nod
 UCI_LINE = re.compile(r"info depth (\d+) seldepth \d+ score (cp|mate) (-?\d+) nodes (\d+) .*")
 
 
-def uci_session(lines):
-    """The output of a UCI session after uciok."""
-    out, _, _ = run("\n".join(["uci", *lines, "quit"]) + "\n", rc=RC, timeout=600)
-    return out.split("uciok\n", 1)[1]
+def live(first, searches, answer):
+    """Runs a session as an interface does: the first lines, then each search's lines once the
+    last search has answered (a line matching answer). Returns the output."""
+    engine = Running(rc=RC)
+    engine.send(*first)
+    for n, lines in enumerate(searches):
+        engine.send(*lines)
+        while len(re.findall(answer, engine.text(), re.M)) <= n and engine.reader.is_alive():
+            time.sleep(0.005)
+    return engine.close()[0]
 
 
 def play_game():
@@ -27,7 +33,7 @@ def play_game():
     while len(game) < PLIES:
         engine.send(f"position startpos moves {' '.join(game)}", "go depth 3")
         while len(re.findall(r"^bestmove (\S+)", engine.text(), re.M)) <= len(game):
-            time.sleep(0.01)
+            time.sleep(0.005)
         move = re.findall(r"^bestmove (\S+)", engine.text(), re.M)[len(game)]
         if move == "0000":
             break
@@ -49,11 +55,8 @@ def mate_text(score):
     return f"cp {score}"
 
 
-script = ["xboard", "easy", "post"]
-for moves in positions:
-    for depth in DEPTHS:
-        script += ["new", "force", *moves, f"sd {depth}", "go"]
-out, _, _ = run("\n".join(script + ["quit"]) + "\n", rc=RC, timeout=600)
+out = live(["xboard", "easy", "post"], [["new", "force", *moves, f"sd {depth}", "go"]
+                                         for moves in positions for depth in DEPTHS], "^move ")
 xboard = []
 for block in out.split("Anticiped move")[1:]:
     lines = block.splitlines()
@@ -61,8 +64,8 @@ for block in out.split("Anticiped move")[1:]:
     last = [m for m in map(THINKING.fullmatch, lines) if m][-1]
     xboard.append((move.lower(), mate_text(int(last[2])), int(last[3])))
 
-out = uci_session([line for moves in positions for depth in DEPTHS
-                   for line in (f"position startpos moves {' '.join(moves)}", f"go depth {depth}")])
+out = live(["uci"], [[f"position startpos moves {' '.join(moves)}", f"go depth {depth}"]
+                     for moves in positions for depth in DEPTHS], "^bestmove ")
 uci = []
 chunks = out.split("bestmove ")  # a search's lines, then its best move at the next chunk's start
 for lines, after in zip(chunks, chunks[1:]):
