@@ -534,7 +534,10 @@ void cmd_go(const Words &w, const std::string &) {
 
     std::copy(l.moves, l.moves + l.move_count, root_moves);
     root_move_count = l.move_count;
-    if (!task.until_stop && !root_move_count && !l.mate && opening_phase && enable_book) {
+    // The book plays games, on a clock or a time a move; a depth, a node count, a mate, some of
+    // the moves or no limit at all ask for a search of the position.
+    const bool game = (clock || l.movetime != NOT_GIVEN) && !l.depth && !l.nodes && !l.mate;
+    if (game && !task.until_stop && !root_move_count && opening_phase && enable_book) {
         if (const int m = book_move()) {
             printf("info string book move %s\n", uci_move_str(m));
             printf("bestmove %s\n", uci_move_str(m));
