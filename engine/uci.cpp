@@ -213,8 +213,7 @@ void reapply_options() {
     }
 }
 
-// Whatever the settings ask for that is done only before a search: bitbases switched on, or
-// pointed elsewhere, are loaded.
+// The bitbases as they were last loaded.
 struct LoadedBitbases {
     bool loaded = false;
     std::string path;
@@ -225,6 +224,8 @@ void note_bitbases_loaded() {
     bitbases = {true, egbb_path, egbb_cache, egbb_5men};
 }
 
+// What the settings ask for that is done only before a search: bitbases switched on, or pointed
+// elsewhere, are loaded.
 void settle() {
     if (!egbb || (bitbases.loaded && bitbases.path == egbb_path && bitbases.cache == egbb_cache &&
                   bitbases.five_men == egbb_5men))
@@ -242,7 +243,7 @@ void settle() {
 // Positions
 
 // Past this many plies a game drops the history that no repetition can reach any more, so that
-// the move stack keeps room for the task.
+// the move stack keeps room for the search.
 constexpr int LONG_GAME = HIST_STACK / 2;
 
 // What is wrong with the fields of a FEN, nullptr when nothing is; an en passant square that
@@ -392,7 +393,7 @@ void ponder_hit() {
 
 void run_line(const std::string &line);
 
-// The input poll of the task. Lines that arrive are read and carried out at once: "isready"
+// The input poll of the search. Lines that arrive are read and carried out at once: "isready"
 // is answered and the search goes on; "stop" and "quit" end it. A search that only "stop" ends
 // also reads the lines that came with its "go", and ends when input has ended.
 int poll_input() {
