@@ -783,6 +783,10 @@ EGBB_API int load_egbb_5men(const char *path, int cache_size, int load_options) 
     return load_tables(path, cache_size, load_options, true) ? 1 : 0;
 }
 
+int load_egbb_quietly(const char *path, int cache_size, int load_options) {
+    return load_tables(path, cache_size, load_options, false) ? 1 : 0;
+}
+
 EGBB_API int probe_egbb(int player, int w_king, int b_king, int piece1, int square1, int piece2,
                         int square2) {
     return probe_egbb_5men(player, w_king, b_king, piece1, square1, piece2, square2, 0, 0);

@@ -19,5 +19,8 @@ EGBB_API int probe_egbb(int player, int w_king, int b_king, int piece1, int squa
                         int square2);
 EGBB_API int probe_egbb_5men(int player, int w_king, int b_king, int piece1, int square1,
                              int piece2, int square2, int piece3, int square3);
+// load_egbb_5men without the prober's messages, for a caller that reports the loading itself.
+// Not one of the exported functions.
+int load_egbb_quietly(const char *path, int cache_size, int load_options);
 EGBB_API int load_egbb_into_ram(int side, int piece1, int piece2, int piece3);
 EGBB_API int unload_egbb_from_ram(int side, int piece1, int piece2, int piece3);

@@ -2,6 +2,7 @@
 // the repetition scan.
 #include "board.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -569,6 +570,16 @@ void takeback() {
     }
     if (bits & FLAG_EP) put_piece(side == LIGHT ? to + 8 : to - 8, xside, PAWN);
     assert(position_ok());
+}
+
+void drop_old_history() {
+    // The extensions look back four plies (earlier checks, a recapture); beyond a hundred plies
+    // without a capture or a pawn move the fifty-move rule decides, whatever repeats.
+    constexpr int LOOK_BACK = 4, RULE_PLIES = 100;
+    const int n = std::max(LOOK_BACK, std::min(fifty, RULE_PLIES) + 1);
+    if (n >= hply) return;
+    memmove(hist_dat, hist_dat + (hply - n), (size_t)n * sizeof(hist_rec));
+    hply = n;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -67,6 +67,11 @@ void set_initial_position();
 // Ends a set-up that wrote color[] and piece[] square by square: finds the kings and rebuilds the
 // bitboards and piece counts.
 void finish_setup();
+// Drops the oldest records of the game's move stack, keeping those the searches and the
+// repetition tests read (back to the last capture or pawn move, at most the hundred plies of the
+// fifty-move rule), so that a long game leaves the stack room for a search. The position stays;
+// the dropped moves can no longer be taken back. Only at ply 0.
+void drop_old_history();
 // Debug check of the whole position: pieces, kings, bitboards and counts, key recomputed from
 // scratch.
 bool position_ok();

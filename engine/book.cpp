@@ -313,7 +313,7 @@ int INITIALIZE(const char *tournament_path, const char *main_path) {
 void init_book() {
     snprintf(TOERFILE, sizeof TOERFILE, "%s", "tourbook.bin");
     snprintf(BOOKFILE, sizeof BOOKFILE, "%s", "mainbook.bin");
-    printf("Chargement du rebel book: %s %s...\n", TOERFILE, BOOKFILE);
+    message("Chargement du rebel book: %s %s...\n", TOERFILE, BOOKFILE);
     rt_srand((unsigned)time(nullptr));
     if (INITIALIZE(TOERFILE, BOOKFILE) != BOOK_OK) {
         printf("Missing obliged file(s) RANDOM1.BIN and/or RANDOM2.BIN");

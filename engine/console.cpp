@@ -19,6 +19,7 @@
 #include "search.h"
 #include "session.h"
 #include "settings.h"
+#include "uci.h"
 #include "xboard.h"
 
 static const char *truth(int flag) {
@@ -286,8 +287,8 @@ Next cmd_testsee() {
     return Next::Exit;
 }
 Next cmd_uci() {
-    printf("Not Yey Implemented!!\n");
-    return Next::Continue;
+    uci();
+    return Next::Exit;
 }
 Next cmd_help() {
     static const char *lines[] = {

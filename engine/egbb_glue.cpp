@@ -15,12 +15,17 @@
 static_assert(EGBB_NOT_AVAILABLE == NO_SCORE,
               "the prober's 'not available' is the engine's no score");
 
-int init_egbb() {
-    printf("Path for EGBB: %s\n", egbb_path);
-    fflush(stdout);
+int init_egbb(bool quiet) {
     // Sizes of 2 GB and more are held to the largest the prober's int takes.
     long long bytes = (long long)egbb_cache * 1048576;
-    load_egbb_5men(egbb_path, bytes > INT_MAX ? INT_MAX : (int)bytes, egbb_5men ? 3 : 1);
+    int cache = bytes > INT_MAX ? INT_MAX : (int)bytes, options = egbb_5men ? 3 : 1;
+    if (quiet) {
+        load_egbb_quietly(egbb_path, cache, options);
+        return 0;
+    }
+    printf("Path for EGBB: %s\n", egbb_path);
+    fflush(stdout);
+    load_egbb_5men(egbb_path, cache, options);
     return 0;
 }
 

@@ -2,8 +2,9 @@
 // evaluation's probe of the current position.
 #pragma once
 
-// Prints the bitbase path and loads the tables from egbb_path with the configured cache.
-int init_egbb();
+// Prints the bitbase path and loads the tables from egbb_path with the configured cache; quiet,
+// without a word (the caller reports the loading).
+int init_egbb(bool quiet = false);
 // The bitbase score of the current position for the side to move, NO_SCORE when it has none.
 // The caller guarantees at most three pieces besides the kings.
 int eval_egbb();

@@ -27,10 +27,9 @@ int tply;
 // The game part of a reset, shared by init and new_game.
 static void reset_game() {
     set_initial_position();
-    book_ply = 0;
+    start_book_line();
     last_score = 0;
     memset(last_values, 0, sizeof last_values);
-    memset(opening_history, 0, sizeof opening_history);
 }
 
 void init() {
@@ -82,6 +81,12 @@ void new_game() {
     printf("\n New Game \n");
 }
 
+void start_book_line() {
+    opening_phase = 1;
+    book_ply = 0;
+    memset(opening_history, 0, sizeof opening_history);
+}
+
 void add_opening_move(const char *coord) {
     size_t len = strlen(opening_history);
     if (len + 4 <= 80) {
@@ -110,11 +115,9 @@ constexpr double MAX_BUDGET_SECONDS = 2147483.647;
 // The clock guard. In sudden death the rest of the clock is spread over a horizon of moves; the
 // rule's divisors are 30 to 40, so its budgets stay inside the guard while more than about
 // 6 s are left. A reserve is kept back while more moves follow on the same clock, and each move
-// pays for what it spends outside the search: reading the move, the last stretch of nodes
-// before the check that finds the deadline, sending the move and the interface's own delay.
+// pays its overhead (MOVE_OVERHEAD, or the one the clock reading gives).
 constexpr int SUDDEN_DEATH_HORIZON = 20;  // moves
 constexpr double CLOCK_RESERVE = 1.0;     // seconds
-constexpr double MOVE_OVERHEAD = 0.05;    // seconds per move
 constexpr double MIN_GUARDED_MOVE = 0.01; // seconds: depth 1 is searched whatever the budget
 
 // Depth of the search that stands in when the engine's own ran out of time without a move.
@@ -126,6 +129,7 @@ struct ClockReading {
     double left = 0.0;
     int moves_to_go = 0;
     double inc = 0.0;
+    double overhead = MOVE_OVERHEAD;
     uint32_t at = 0;
 } reading;
 
@@ -240,9 +244,17 @@ bool read_level(const char *line, Level *level) {
 double allocate_time(double own_seconds, double opponent_seconds, int mps, double base,
                      double increment) {
     (void)base;
+    // The remainder has the sign of tply, which the protocol's "remove" can take below 0.
+    double t = move_allowance(own_seconds, opponent_seconds, mps ? mps - tply % mps : 0, increment);
+    tply++;
+    return t;
+}
+
+double move_allowance(double own_seconds, double opponent_seconds, int moves_to_go,
+                      double increment) {
     double own = own_seconds, inc = increment, t;
-    if (mps != 0) {
-        t = own / (mps + 3 - (tply % mps));
+    if (moves_to_go != 0) {
+        t = own / (moves_to_go + 3);
     } else if (own > SHORT_CLOCK) {
         t = own / time_divisor(own, opponent_seconds);
         if (own - t - inc > 1.0 && increment != 0) t += inc;
@@ -252,7 +264,6 @@ double allocate_time(double own_seconds, double opponent_seconds, int mps, doubl
         t = MIN_MOVE_TIME;
     }
     if (t <= 1.0) t = MIN_MOVE_TIME;
-    tply++;
     return t;
 }
 
@@ -260,28 +271,29 @@ unsigned budget_ms(double seconds) {
     return (unsigned)(std::min(std::max(seconds, 0.0), MAX_BUDGET_SECONDS) * 1000.0);
 }
 
-void clock_reading(double own_seconds, int moves_to_go, double inc) {
-    reading = {true, own_seconds, moves_to_go, inc, get_ms()};
+void clock_reading(double own_seconds, int moves_to_go, double inc, double overhead) {
+    reading = {true, own_seconds, moves_to_go, inc, overhead, get_ms()};
 }
 
 void clock_forget() {
     reading.known = false;
 }
 
-double clock_cap(double left, int moves_to_go, double inc) {
+double clock_cap(double left, int moves_to_go, double inc, double overhead) {
     int moves = moves_to_go > 0 ? moves_to_go : SUDDEN_DEATH_HORIZON;
     // The last move before the clock is refilled keeps nothing back for later ones.
     double reserve = moves_to_go == 1 ? 0.0 : CLOCK_RESERVE;
-    double cap = (left - reserve) / moves - MOVE_OVERHEAD + inc;
+    double cap = (left - reserve) / moves - overhead + inc;
     // The increment is added only once the move has been made.
-    cap = std::min(cap, left - MOVE_OVERHEAD);
+    cap = std::min(cap, left - overhead);
     return std::max(cap, MIN_GUARDED_MOVE);
 }
 
 unsigned guarded_budget(unsigned budget) {
     if (!reading.known) return budget;
     double left = reading.left - (uint32_t)(get_ms() - reading.at) * 0.001;
-    return std::min(budget, budget_ms(clock_cap(left, reading.moves_to_go, reading.inc)));
+    return std::min(budget,
+                    budget_ms(clock_cap(left, reading.moves_to_go, reading.inc, reading.overhead)));
 }
 
 int do_ponder(const char *text) {
@@ -330,14 +342,16 @@ int resign() {
 // from the table at the root and then run out of time in the first depth it really searches,
 // before any root move improved: it leaves no move although the position has one. Rather than
 // lose the game on time, the engine then plays the move of a short search without the table.
-// A search that input stopped is left as it is: what arrived is read next.
+// A search that input stopped is left as it is: what arrived is read next. A driver with an
+// input poll of its own (input_poll) reads that input during the search, ends a search that only
+// input ends itself, and wants a move whatever stopped the search.
 void think_for_move(int mode) {
     const unsigned budget = max_time;
     max_time = guarded_budget(budget);
-    stop_on_input_end = only_input_ends(budget);
+    stop_on_input_end = !input_poll && only_input_ends(budget);
     think(mode);
     stop_on_input_end = 0;
-    if (!pv[0][0] && !bioskey() && first_legal_move()) fallback_search(mode);
+    if (!pv[0][0] && (input_poll || !bioskey()) && first_legal_move()) fallback_search(mode);
     max_time = budget;
 }
 

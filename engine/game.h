@@ -16,6 +16,9 @@ void start_engine();
 void fresh_engine(int mb, int pawn_kb);
 // Resets the game only (no settings, tables or books) and prints "\n New Game ".
 void new_game();
+// The book state of a game from the initial position: in the book, no plies played from it, an
+// empty line.
+void start_book_line();
 // Appends the first four characters of a coordinate move to opening_history while it stays
 // within 80 characters, and counts the ply.
 void add_opening_move(const char *coord);
@@ -33,19 +36,31 @@ struct Level {
 // number of seconds. False, and *level unchanged, unless all three are read and in range.
 bool read_level(const char *line, Level *level);
 
+// The budget (s) of one move by the allocation rule; the moves to go follow from tply and the
+// moves per control (0: the whole game or increment play). Counts the call in tply.
 double allocate_time(double own_seconds, double opponent_seconds, int mps, double base,
                      double increment);
+// The rule itself, with the moves to go before the clock is refilled given (0 in sudden death).
+double move_allowance(double own_seconds, double opponent_seconds, int moves_to_go,
+                      double increment);
 // Whole milliseconds of a number of seconds, bounded so that a deadline stays meaningful.
 unsigned budget_ms(double seconds);
 
+// What a move costs outside the search, in seconds: reading it, the last stretch of nodes
+// before the check that finds the deadline, sending the move and the interface's own delay.
+// The protocol loop's; the UCI loop's is an option.
+constexpr double MOVE_OVERHEAD = 0.05;
+
 // The clock the interface reported ("time"), with the moves left on it before it is refilled
-// (0 in sudden death) and the increment; the guard then caps every engine search by it.
-void clock_reading(double own_seconds, int moves_to_go, double inc);
+// (0 in sudden death), the increment and each move's overhead; the guard then caps every engine
+// search by it.
+void clock_reading(double own_seconds, int moves_to_go, double inc,
+                   double overhead = MOVE_OVERHEAD);
 void clock_forget();
 // What one move may take in seconds with `left` on the clock: the rest of the clock spread
 // over the moves to go (a horizon in sudden death), a reserve kept back, each move's overhead
-// of reading and sending paid for, plus the increment.
-double clock_cap(double left, int moves_to_go, double inc);
+// paid for, plus the increment.
+double clock_cap(double left, int moves_to_go, double inc, double overhead = MOVE_OVERHEAD);
 // The budget (ms) capped by the last clock reading, less the time gone since it was read.
 unsigned guarded_budget(unsigned budget);
 

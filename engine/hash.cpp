@@ -9,6 +9,8 @@
 #include <sys/mman.h>
 #endif
 
+#include "platform.h"
+
 HashEntry *HashTable = nullptr;
 HashPawnEntry *HashPawnTable = nullptr;
 uint32_t NUM_HASH_ENTRIES = 0;
@@ -113,7 +115,7 @@ void HashInit(int mb) {
     HashTable = allocate<HashEntry>(NUM_HASH_ENTRIES);
     hash_mask = mask_of(NUM_HASH_ENTRIES);
     hash_stamps.start();
-    printf("%d ko for HASH (%d entries)\n", mb * 1024, (int)NUM_HASH_ENTRIES);
+    message("%d ko for HASH (%d entries)\n", mb * 1024, (int)NUM_HASH_ENTRIES);
 }
 
 void HashPawnInit(int kb) {
@@ -123,7 +125,7 @@ void HashPawnInit(int kb) {
     HashPawnTable = allocate<HashPawnEntry>(NUM_HASH_PAWN_ENTRIES);
     hash_pawn_mask = mask_of(NUM_HASH_PAWN_ENTRIES);
     pawn_stamps.start();
-    printf("%d ko for PAWN HASH (%d entries)\n", kb, (int)NUM_HASH_PAWN_ENTRIES);
+    message("%d ko for PAWN HASH (%d entries)\n", kb, (int)NUM_HASH_PAWN_ENTRIES);
 }
 
 HashEntry *HashFind(uint64_t key) {
@@ -131,6 +133,12 @@ HashEntry *HashFind(uint64_t key) {
     if (e->key != key || hash_stamps.status[e->stamp] == SLOT_EMPTY) return nullptr;
     e->stamp = hash_stamps.current;
     return e;
+}
+
+const HashEntry *HashPeek(uint64_t key) {
+    if (!NUM_HASH_ENTRIES) return nullptr;
+    const HashEntry *e = &HashTable[hash_slot(key, hash_mask, NUM_HASH_ENTRIES)];
+    return e->key == key && hash_stamps.status[e->stamp] != SLOT_EMPTY ? e : nullptr;
 }
 
 // The same position is always overwritten; another position's current entry only by a search at
@@ -178,6 +186,11 @@ void HashPawnClear() {
 }
 float HashUsed() {
     return hash_stamps.used(HashTable, NUM_HASH_ENTRIES);
+}
+int HashFullPermill() {
+    constexpr uint32_t SAMPLE = 1000;
+    uint32_t n = NUM_HASH_ENTRIES < SAMPLE ? NUM_HASH_ENTRIES : SAMPLE;
+    return (int)(hash_stamps.used(HashTable, n) * 1000.0f + 0.5f);
 }
 float HashPawnUsed() {
     return pawn_stamps.used(HashPawnTable, NUM_HASH_PAWN_ENTRIES);

@@ -60,6 +60,9 @@ void HashPawnInit(int kb);
 // The entry of this key, made current, or nullptr when its slot is empty or holds another key
 // (an aged entry of the same key is found).
 HashEntry *HashFind(uint64_t key);
+// The entry HashFind would find, left as it is (its status unchanged): for output, which must
+// not change what the search finds.
+const HashEntry *HashPeek(uint64_t key);
 // Stores into the key's slot unless it holds another position's current entry of a greater depth;
 // 1 when stored.
 int HashInsert(uint64_t key, int score, int move, int depth, int type);
@@ -76,6 +79,9 @@ void HashPawnClear();
 // The share of slots that are not empty, 0 to 1.
 float HashUsed();
 float HashPawnUsed();
+// The transposition table's use in thousandths, from a sample of its first thousand slots: what
+// interfaces show as the table's fill, cheap enough for every progress line.
+int HashFullPermill();
 // SLOT_EMPTY, SLOT_AGED or SLOT_CURRENT.
 int HashStatus(const HashEntry &e);
 int HashPawnStatus(const HashPawnEntry &e);

@@ -37,12 +37,12 @@ void close_file() {
 void open_learn() {
     learn_file = fopen(LEARN_NAME, "r+b");
     if (!learn_file) {
-        printf("Cannot open learn file %s !!\n", LEARN_NAME);
+        message("Cannot open learn file %s !!\n", LEARN_NAME);
         return;
     }
     fseek(learn_file, 0, SEEK_END);
     learn_size = (int)(ftell(learn_file) / RECORD_SIZE);
-    printf("Learn file => %s open (%d entries)\n", LEARN_NAME, learn_size);
+    message("Learn file => %s open (%d entries)\n", LEARN_NAME, learn_size);
 }
 
 // Writes a new file of n empty records; "Done!" only once all of it has reached the disk.

@@ -94,18 +94,27 @@ inline int rank_digit(int sq) {
 inline char rank_char(int sq) {
     return (char)('0' + rank_digit(sq));
 }
-} // namespace
 
-const char *move_str(int m) {
+// The coordinate text of a move, its promotion piece written with one of `letters` ("NBRQ").
+const char *coordinate_text(int m, const char *letters) {
     static char str[16];
     int from = move_from(m), to = move_to(m);
     if (move_bits(m) & FLAG_PROMOTE)
         snprintf(str, sizeof str, "%c%d%c%d%c", file_char(from), rank_digit(from), file_char(to),
-                 rank_digit(to), "NBRQ"[(move_promote(m) - 1) & 3]);
+                 rank_digit(to), letters[(move_promote(m) - 1) & 3]);
     else
         snprintf(str, sizeof str, "%c%d%c%d", file_char(from), rank_digit(from), file_char(to),
                  rank_digit(to));
     return str;
+}
+} // namespace
+
+const char *move_str(int m) {
+    return coordinate_text(m, "NBRQ");
+}
+
+const char *uci_move_str(int m) {
+    return coordinate_text(m, "nbrq");
 }
 
 std::string San(int m) {

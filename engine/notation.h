@@ -10,8 +10,11 @@ void set_position(const char *placement, const char *side_field, const char *cas
                   const char *ep_field = "-", int fifty_count = 0);
 void get_current_fen(char *buf); // buf holds at least 200 bytes
 const char *move_str(int m);     // static buffer, overwritten by each call
-std::string San(int m);          // writes the coordinate form to stdout too
-int parse_move(const char *s);   // index into gen_dat, -1 unknown move, -2 not a move
+// The UCI form of a move: move_str's text with the promotion piece in lower case ("e7e8q"), in
+// the same buffer.
+const char *uci_move_str(int m);
+std::string San(int m);        // writes the coordinate form to stdout too
+int parse_move(const char *s); // index into gen_dat, -1 unknown move, -2 not a move
 void print_board();
 // Prints the root move list: each move's coordinate text followed by "|".
 void print_move_list();

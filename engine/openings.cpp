@@ -104,6 +104,10 @@ int piece_move(const Text &t, int type, bool capture) {
 
 } // namespace
 
+gen_rec *choose_book_move() {
+    return choose_book_move(true);
+}
+
 int cherche_move(const char *text) {
     Text t{text, (int)strlen(text)};
     bool promotion = strchr(text, '=') != nullptr;
@@ -142,15 +146,17 @@ int cherche_move(const char *text) {
     return found >= 0 ? found : piece_move(t, type, capture);
 }
 
-gen_rec *choose_book_move() {
+gen_rec *choose_book_move(bool announce) {
     char from[3], to[3];
     int count = 0;
     ply = 0;
     gen();
     get_current_fen(EPD);
     int code = FIND_OPENING(EPD, from, to, &count);
-    if (code) printf("Something went wrong, error-code %d", code);
-    printf("Opening move found:%s%s\n", from, to);
+    if (announce) {
+        if (code) printf("Something went wrong, error-code %d", code);
+        printf("Opening move found:%s%s\n", from, to);
+    }
     if (!from[0] || !to[0]) return nullptr;
     int f = (from[0] - 'A') + ('8' - from[1]) * 8;
     int d = (to[0] - 'A') + ('8' - to[1]) * 8;

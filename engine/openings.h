@@ -9,3 +9,6 @@ gen_rec *choose_book_move();
 int play_book_move();
 int cherche_move(const char *text);
 void makebook(const char *path);
+// The same lookup, announced with its line "Opening move found:..." or not: a driver that reports
+// book moves its own way (the UCI loop) does without the line.
+gen_rec *choose_book_move(bool announce);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -322,6 +323,10 @@ bool input_ended() {
     return in_eof && !buffer_holds_input();
 }
 
+bool input_buffered() {
+    return buffer_holds_input();
+}
+
 bool input_cannot_arrive() {
     return input_from_file() || input_ended() || buffer_holds_input();
 }
@@ -387,7 +392,7 @@ bool input_line(char *buf, size_t cap) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Standard output.
+// Output.
 
 bool stdout_is_terminal() {
 #ifdef _WIN32
@@ -395,6 +400,16 @@ bool stdout_is_terminal() {
 #else
     return isatty(1) != 0;
 #endif
+}
+
+const char *message_prefix = "";
+
+void message(const char *format, ...) {
+    fputs(message_prefix, stdout);
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -34,6 +34,10 @@ bool input_line(char *buf, size_t cap);
 // to read.
 bool input_ended();
 
+// True when the readers hold input they have not read yet: it came with what they read last
+// (a script's next command, or lines an interface wrote in one go) and no poll reports it.
+bool input_buffered();
+
 // True when no input can come to end a search that only input ends (pondering, analysis): it
 // must then not start, or go on. So it is when input has ended; when the readers hold unread
 // input, which came with what they read (a script's next command) and which no poll reports;
@@ -47,6 +51,15 @@ void input_use_text(const char *text, bool arriving = false);
 
 // True when standard output is a terminal, where a progress line may be redrawn in place.
 bool stdout_is_terminal();
+
+// The messages of the set-up (books, tables, settings and learn files): printf's format printed
+// after message_prefix, which is empty unless a driver sets one (the UCI loop makes them "info
+// string" lines, which interfaces show or ignore).
+extern const char *message_prefix;
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void message(const char *format, ...);
 
 // Closes a file that was written; false when any write to it failed. Output is buffered, so a
 // full disk may show only here, when the last of it is flushed.

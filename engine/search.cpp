@@ -25,6 +25,11 @@ int last_score, last_score_before_research, found_time;
 char best_variation[384];
 int inf6men, follow_pv;
 int stop_on_input_end;
+int (*input_poll)();
+int node_limit;
+int mate_plies;
+int root_moves[MAX_ROOT_MOVES];
+int root_move_count;
 int pv[64][64], pv_length[64], killer[64][2];
 
 namespace {
@@ -126,6 +131,10 @@ void prefetch_children(int i) {
         HashPrefetch(key_after(gen_dat[i].m));
 }
 
+bool allowed_at_root(int m) {
+    return std::find(root_moves, root_moves + root_move_count, m) != root_moves + root_move_count;
+}
+
 void remember_killer(int p, int m) {
     killer[p][1] = killer[p][0];
     killer[p][0] = m;
@@ -134,7 +143,43 @@ void remember_killer(int p, int m) {
 // ---------------------------------------------------------------------------------------------
 // Progress output of the drivers and the root.
 
-void print_progress(int mode, int depth, int score) {
+// The mode of the search under way, for the root's lines; its drivers set it.
+int root_mode;
+// The depth of the root search under way, before the root's extensions, and the deepest ply
+// its moves have reached so far.
+int root_depth, sel_depth;
+
+// A UCI "info" line: the score from the side to move's view, in moves to a mate beyond
+// MATE_BOUND, with its bound (HASH_EXACT, or HASH_LOWER / HASH_UPPER for a fail high / low).
+void print_uci_info(int depth, int score, int bound) {
+    const unsigned ms = elapsed_ms();
+    printf("info depth %d seldepth %d score ", depth, std::max(sel_depth, max_ply));
+    if (score > -MATE_BOUND)
+        printf("mate %d", (INF_SCORE - score + 1) / 2);
+    else if (score < MATE_BOUND)
+        printf("mate %d", -((INF_SCORE + score) / 2));
+    else
+        printf("cp %d", score);
+    if (bound != HASH_EXACT) printf(bound == HASH_LOWER ? " lowerbound" : " upperbound");
+    printf(" nodes %u nps %u time %u hashfull %d", (unsigned)nodes,
+           (unsigned)((double)(unsigned)nodes * 1000.0 / (ms ? ms : 1)), ms,
+           hashing ? HashFullPermill() : 0);
+    if (egbb) printf(" tbhits %d", egbb_hit);
+    int line[MAX_PLY];
+    const int n = playable_pv(line);
+    if (n) printf(" pv");
+    for (int j = 0; j < n; j++)
+        printf(" %s", uci_move_str(line[j]));
+    printf("\n");
+    fflush(stdout);
+}
+
+void print_progress(int mode, int depth, int score, int bound = HASH_EXACT) {
+    if (mode == THINK_UCI) {
+        print_uci_info(depth, score, bound);
+        sel_depth = 0;
+        return;
+    }
     if (mode == THINK_SILENT) return;
     if (mode == THINK_EPD) {
         Time_clean(found_time);
@@ -157,6 +202,7 @@ void append_variation(size_t *len, const char *text) {
 }
 
 void print_root_line(int depth, int score) {
+    if (root_mode == THINK_UCI) return;
     printf("%d->%d %d %d %d %s\n", depth, max_ply, score, elapsed_cs(), nodes, best_variation);
     fflush(stdout);
 }
@@ -181,13 +227,20 @@ void fresh_start() {
     learn_hit = 0;
 }
 
+bool mate_found(int score) {
+    return mate_plies > 0 && score >= INF_SCORE - mate_plies;
+}
+
 void mtdf_driver(int mode, int guess) {
+    root_mode = mode;
+    sel_depth = 0;
     if (max_depth < (unsigned)stop_depth) return;
     int f = guess;
     for (int depth = stop_depth; (unsigned)depth <= max_depth; depth++) {
         follow_pv = 1;
         f = mtdf(mode, f, depth);
         print_progress(mode, depth, f);
+        if (mate_found(f)) break;
     }
 }
 
@@ -215,6 +268,8 @@ int root_improved(int m, int i, int score, int beta, int depth) {
         if (r > best) best = r;
     }
     print_root_line(depth, best);
+    // A move that fails high is shown by the driver's line.
+    if (root_mode == THINK_UCI && best < beta) print_uci_info(root_depth, best, HASH_EXACT);
     wlearn(depth, best, m);
     return best;
 }
@@ -440,6 +495,51 @@ void update_pv(int m) {
     pv_length[p] = pv_length[p + 1];
 }
 
+namespace {
+
+// The generated move of the current ply that a hash move key names (the queen of the four
+// promotions), 0 when none does.
+int move_of_key(int key) {
+    int found = 0;
+    for (int i = first_move[ply]; i < first_move[ply + 1]; i++) {
+        const int m = gen_dat[i].m;
+        if (hash_move_key(m) != key) continue;
+        found = m;
+        if (!(move_bits(m) & FLAG_PROMOTE)) break;
+    }
+    return found;
+}
+
+} // namespace
+
+int playable_pv(int line[MAX_PLY]) {
+    const int start = ply;
+    int n = 0;
+    for (; n < start; n++)
+        line[n] = pv[0][n];
+    bool whole = true;
+    for (; n < pv_length[0] && ply < MAX_SEARCH_PLY; n++) {
+        const int m = pv[0][n];
+        gen();
+        const gen_rec *first = gen_dat + first_move[ply], *last = gen_dat + first_move[ply + 1];
+        whole = std::any_of(first, last, [m](const gen_rec &g) { return g.m == m; }) && makemove(m);
+        if (!whole) break;
+        line[n] = m;
+    }
+    // Hash hits cut the line short: the table's moves carry it on, up to a repetition.
+    while (whole && hashing && n > 0 && ply < MAX_SEARCH_PLY && !repetitions()) {
+        const HashEntry *e = HashPeek(hashcode);
+        if (!e) break;
+        gen();
+        const int m = move_of_key(e->move);
+        if (!m || !makemove(m)) break;
+        line[n++] = m;
+    }
+    while (ply > start)
+        takeback();
+    return n;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Time and input check.
 
@@ -449,10 +549,14 @@ void checkup() {
     // the sum wraps like the node count does in a long analysis.
     const unsigned interval = check_nodes > 0 ? (unsigned)check_nodes : 1u;
     rest_nodes = (int)((unsigned)rest_nodes + interval);
+    // The check after the one that reaches the node limit falls on it.
+    if (node_limit > 0 && (int)((unsigned)rest_nodes - (unsigned)(node_limit - 1)) > 0)
+        rest_nodes = node_limit - 1;
     // The poll comes first so that status requests waiting on a pipe are consumed even by the
     // check that finds the deadline passed.
-    int input = bioskey();
-    if (input || get_ms() >= stop_time || (stop_on_input_end && input_cannot_arrive())) {
+    int input = input_poll ? input_poll() : bioskey();
+    if (input || get_ms() >= stop_time || (node_limit > 0 && nodes >= node_limit) ||
+        (stop_on_input_end && input_cannot_arrive())) {
         stop_search = 1;
         longjmp(env, 0);
     }
@@ -483,7 +587,7 @@ void think(int mode) {
     last_score_before_research = last_score;
     CurrentStage = Stage;
     inf6men = n_pawns + n_pieces <= 5;
-    if (mode != THINK_SILENT) {
+    if (mode != THINK_SILENT && mode != THINK_UCI) {
         printf("ply score time nodes pv\n");
         fflush(stdout);
     }
@@ -517,7 +621,7 @@ int mtdf(int mode, int guess, int depth) {
         int beta = g == lower ? lower + w : g;
         follow_pv = 1;
         g = root_search(beta - w, beta, depth);
-        print_progress(mode, depth, g);
+        print_progress(mode, depth, g, g < beta ? HASH_UPPER : HASH_LOWER);
         if (g < beta)
             upper = g;
         else
@@ -527,6 +631,8 @@ int mtdf(int mode, int guess, int depth) {
 }
 
 int aspiration_search(int mode, int score) {
+    root_mode = mode;
+    sel_depth = 0;
     int w = search_window();
     int alpha = score - w, beta = score + w, v = score;
     int depth = stop_depth;
@@ -538,12 +644,14 @@ int aspiration_search(int mode, int score) {
             alpha = v - w;
             beta = v + w;
             print_progress(mode, depth, v);
+            if (mate_found(v)) break;
             stop_depth++;
             depth++;
         } else {
+            const int bound = v <= alpha ? HASH_UPPER : HASH_LOWER;
             if (v <= alpha) alpha = -INF_SCORE;
             if (v >= beta) beta = INF_SCORE;
-            print_progress(mode, depth, v);
+            print_progress(mode, depth, v, bound);
         }
     }
     return v;
@@ -557,13 +665,18 @@ int root_search(int alpha, int beta, int depth) {
     count_node();
     pv_length[ply] = ply;
     if (hply > MAX_SEARCH_HPLY) return eval();
+    root_depth = depth;
 
+    // The table's entry of the root scores every root move: with some of them left out, it
+    // only orders the moves, and this root's score is not stored.
+    const bool whole_root = root_move_count == 0;
     int hash_move = NO_HASH_MOVE;
     if (hashing) {
         const HashEntry *e = HashFind(hashcode);
         int s;
         if (e) {
-            if (e->depth / ONE_PLY >= depth && hash_cutoff(e, alpha, beta, &s)) return s;
+            if (whole_root && e->depth / ONE_PLY >= depth && hash_cutoff(e, alpha, beta, &s))
+                return s;
             hash_move = e->move;
         }
     }
@@ -581,6 +694,7 @@ int root_search(int alpha, int beta, int depth) {
     for (int i = first_move[0]; i < first_move[1]; i++) {
         bound = select_move(i, hash_move, bound);
         int m = gen_dat[i].m;
+        if (!whole_root && !allowed_at_root(m)) continue;
         max_ply = 0;
         if (analyzing)
             printf("stat01: %d %d %d %d %d %s\n", elapsed_cs(), nodes, depth, first_move[1] - 1 - i,
@@ -600,12 +714,13 @@ int root_search(int alpha, int beta, int depth) {
             if (score > best) best = score;
         }
         takeback();
+        sel_depth = std::max(sel_depth, max_ply);
         last_score = best;
         if (best >= beta) {
             wlearn(depth, best, m);
             hash_move = hash_move_key(m);
             remember_killer(0, m);
-            hash_store(best, hash_move, (ONE_PLY * depth) & 0xFC, alpha, beta);
+            if (whole_root) hash_store(best, hash_move, (ONE_PLY * depth) & 0xFC, alpha, beta);
             return best;
         }
         legal = 1;
@@ -613,7 +728,7 @@ int root_search(int alpha, int beta, int depth) {
     }
     if (!legal) return incheck ? -INF_SCORE + ply : contempt_factor();
     if (fifty > 99) return contempt_factor();
-    hash_store(best, hash_move, (ONE_PLY * depth) & 0xFC, alpha, beta);
+    if (whole_root) hash_store(best, hash_move, (ONE_PLY * depth) & 0xFC, alpha, beta);
     return best;
 }
 

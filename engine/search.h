@@ -3,6 +3,7 @@
 #pragma once
 #include <csetjmp>
 
+#include "defs.h"
 #include "stats.h" // the statistics of the last search, read with it
 
 extern int stop_search;
@@ -20,12 +21,35 @@ extern int follow_pv;
 // cannot run forever.
 extern int stop_on_input_end;
 
+// The input poll of the periodic check, bioskey when unset. A driver that reads its input during
+// a search sets its own (the UCI loop): nonzero then ends the search.
+extern int (*input_poll)();
+
+// Limits a driver may add to a search, none unless set: the node count at which it ends (0: no
+// limit; the periodic check is scheduled to fall on it), a mate to look for, and the root moves
+// it may play (the root skips the others, and its table entry only orders them meanwhile; none
+// listed: every move).
+extern int node_limit;
+// A search ends once a finished iteration has found a mate within this many plies (0: never).
+extern int mate_plies;
+constexpr int MAX_ROOT_MOVES = 256;
+extern int root_moves[MAX_ROOT_MOVES];
+extern int root_move_count;
+
 extern int pv[64][64];
 extern int pv_length[64];
 extern int killer[64][2];
 
-// The modes of think: which progress lines it prints.
-enum ThinkMode { THINK_SILENT = 0, THINK_CONSOLE = 1, THINK_POST = 2, THINK_EPD = 3 };
+// The modes of think: which progress lines it prints. THINK_UCI prints no header and none of the
+// lines below, but UCI "info" lines: one per root search of the drivers (a failed window or
+// probe marked lowerbound or upperbound) and one per new best root move.
+enum ThinkMode {
+    THINK_SILENT = 0,
+    THINK_CONSOLE = 1,
+    THINK_POST = 2,
+    THINK_EPD = 3,
+    THINK_UCI = 4
+};
 
 // Searches the position on the board by iterative deepening from stop_depth to max_depth within
 // max_time ms (continuing the last search when stop_depth > 1 outside analysis). `mode` chooses
@@ -47,6 +71,12 @@ int quiesce_nw(int alpha, int beta);
 int see(int sq);
 int mat_search(int depth, int mode, int defender, int print);
 void checkup();
+
+// The principal variation as far as its moves can be played on the board (behind a root move the
+// learn file answered, row 0 may continue with another line's moves): its length, the moves in
+// line[]. From the position at the current ply, whose moves pv[0][0 .. ply - 1] are on the board
+// (ply 0 between searches, or 1 inside the root's loop); the position is left as it was.
+int playable_pv(int line[MAX_PLY]);
 
 // Ordering steps shared by the three searches, on the move list of the current ply.
 void pv_marks();

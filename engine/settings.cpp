@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform.h"
+
 // Settings, at their values before vrk.rc is read.
 int mb_hash = 4;
 int kb_hash_pawn = 1024;
@@ -28,7 +30,7 @@ int hashing = 1;
 bool read_config() {
     FILE *f = fopen("vrk.rc", "r");
     if (!f) {
-        printf("Could not load initialization file!\n");
+        message("Could not load initialization file!\n");
         return false;
     }
     egbb_path_buf[0] = '\0';

@@ -14,13 +14,15 @@
 
 namespace {
 
-// Refuses the commands that write files or read arbitrary ones, and a mate search deeper than
-// one move (it polls no input). A number ends where its digits end ("1mat 9" is "1", "mat",
-// "9"), so every "mat" within a word counts.
+// Refuses the commands that write files or read arbitrary ones, "uci" (the UCI loop has a target
+// of its own, which keeps its table sizes small), and a mate search deeper than one move (it
+// polls no input). A number ends where its digits end ("1mat 9" is "1", "mat", "9"), so every
+// "mat" within a word counts.
 bool acceptable(const std::string &text) {
     std::istringstream in(text);
     for (std::string w; in >> w;)
-        if (w == "test" || w == "makebook" || w == "create_learn_file" || w == "clear_learn_file")
+        if (w == "test" || w == "makebook" || w == "create_learn_file" || w == "clear_learn_file" ||
+            w == "uci")
             return false;
     for (size_t at = text.find("mat"); at != std::string::npos; at = text.find("mat", at + 1))
         if (strtol(text.c_str() + at + 3, nullptr, 10) > 1) return false;

@@ -35,6 +35,8 @@ class Search : public ::testing::Test {
         stop_depth = 1;
         nodes = rest_nodes = 0;
         stop_time = (start_time = get_ms()) + NO_TIME_LIMIT;
+        input_poll = nullptr;
+        node_limit = mate_plies = root_move_count = 0;
     }
 };
 
@@ -298,6 +300,36 @@ TEST_F(Search, ThinkFindsTheMates) {
     stop_depth = 1;
     setup_fen(MATE_IN_TWO);
     EXPECT_GT(think_to(5), -MATE_BOUND);
+    EXPECT_STREQ(move_str(pv[0][0]), "a1a6");
+}
+
+// What a driver may add: its own input poll in place of bioskey (here the third poll ends the
+// search), a node limit the checks fall on, root moves to choose from, and a mate to stop at
+// (without it the search would go on to depth 40).
+TEST_F(Search, ADriversPollAndLimits) {
+    static int polls;
+    polls = 0;
+    input_poll = [] { return ++polls == 3 ? 1 : 0; };
+    think_to(40);
+    EXPECT_EQ(std::make_tuple(polls, stop_search, nodes), std::make_tuple(3, 1, 20001));
+    input_poll = nullptr;
+    node_limit = 5000;
+    stop_depth = 1;
+    think_to(40);
+    EXPECT_EQ(stop_search, 1);
+    EXPECT_EQ(nodes, 5000);
+    node_limit = 0;
+    root_moves[0] = find_move("a2a3");
+    root_move_count = 1;
+    stop_depth = 1;
+    think_to(3);
+    EXPECT_STREQ(move_str(pv[0][0]), "a2a3");
+    root_move_count = 0;
+    setup_fen(MATE_IN_TWO);
+    mate_plies = 3;
+    stop_depth = 1;
+    EXPECT_EQ(think_to(40), INF_SCORE - 3);
+    EXPECT_EQ(stop_search, 0);
     EXPECT_STREQ(move_str(pv[0][0]), "a1a6");
 }
 
