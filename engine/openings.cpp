@@ -166,11 +166,17 @@ gen_rec *choose_book_move(bool announce) {
     return nullptr;
 }
 
+int legal_book_move(bool announce) {
+    const gen_rec *g = choose_book_move(announce);
+    if (!g || !makemove(g->m)) return 0;
+    takeback();
+    return g->m;
+}
+
 int play_book_move() {
-    gen_rec *g = choose_book_move();
-    if (!g) return 0;
-    const int m = g->m;
-    if (!makemove(m)) return 0;
+    const int m = legal_book_move(true);
+    if (!m) return 0;
+    makemove(m);
     add_opening_move(move_str(m));
     ply = 0;
     gen();

@@ -336,15 +336,6 @@ int legal_move(const std::string &text) {
     return m;
 }
 
-// The book's move for the position on the board, 0 when it has none or one the position refuses;
-// the position stays (the interface sends it again with the move).
-int book_move() {
-    const gen_rec *entry = choose_book_move(false);
-    if (!entry || !makemove(entry->m)) return 0;
-    takeback();
-    return entry->m;
-}
-
 void play_moves(const Words &w, size_t from) {
     for (size_t k = from; k < w.size(); k++) {
         const int m = legal_move(w[k].text);
@@ -539,7 +530,7 @@ void cmd_go(const Words &w, const std::string &) {
     // the moves or no limit at all ask for a search of the position.
     const bool game = (clock || l.movetime != NOT_GIVEN) && !l.depth && !l.nodes && !l.mate;
     if (game && !task.until_stop && !root_move_count && opening_phase && enable_book) {
-        if (const int m = book_move()) {
+        if (const int m = legal_book_move(false)) {
             printf("info string book move %s\n", uci_move_str(m));
             printf("bestmove %s\n", uci_move_str(m));
             fflush(stdout);
