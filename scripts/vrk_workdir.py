@@ -36,6 +36,11 @@ ANSWER_SECONDS = 10
 CHECK_STARTS = 3
 
 
+def ensure_packages(packages):
+    """Installs the Debian packages that are missing (without recommended ones)."""
+    subprocess.run([os.path.join(ROOT, "scripts", "ensure-packages")] + packages, check=True)
+
+
 def copy_data(data, d, rc=True):
     """Copies the data files, and with rc the shipped vrk.rc, from the directory data into d;
     a file missing from data is left out."""
