@@ -1,6 +1,7 @@
 """What the scripts and the end-to-end tests share about a working directory of vrk: the data
-files the engine needs, the marker of a finished bitbase directory, the opponents from Debian's
-packages and the check that an opponent plays at all.
+files the engine needs, the marker of a finished bitbase directory, a working directory that
+records how the engine ended, the opponents from Debian's packages and the check that an
+opponent plays at all.
 
 As a program, `vrk_workdir.py bitbases DIR BBGEN` generates the three- and four-men bitbases
 into DIR unless it holds a finished set (for scripts/play)."""
@@ -18,6 +19,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DATA_FILES = ("random1.bin", "random2.bin", "tourbook.bin", "mainbook.bin")
 # Written into a bitbase directory once all of its files are made.
 BITBASE_MARKER = ".complete"
+# The command that starts vrk in its working directory (engine_dir), and its name in the games.
+ENGINE_NAME = "vrk"
 
 # Opponents from Debian's packages: package, command. Phalanx plays without its learn file so
 # that runs stay comparable. gnuchess is left out: it answers late and dies on SIGINT.
@@ -33,6 +36,11 @@ ANSWER_SECONDS = 10
 CHECK_STARTS = 3
 
 
+def ensure_packages(packages):
+    """Installs the Debian packages that are missing (without recommended ones)."""
+    subprocess.run([os.path.join(ROOT, "scripts", "ensure-packages")] + packages, check=True)
+
+
 def copy_data(data, d, rc=True):
     """Copies the data files, and with rc the shipped vrk.rc, from the directory data into d;
     a file missing from data is left out."""
@@ -44,6 +52,43 @@ def copy_data(data, d, rc=True):
 def bitbases_ready(d):
     """Whether d holds a finished set of bitbases."""
     return os.path.exists(os.path.join(d, BITBASE_MARKER))
+
+
+def engine_dir(out, vrk, data, rc, command=ENGINE_NAME):
+    """vrk's working directory out/command: a copy of the binary, its data files and vrk.rc (rc,
+    or the one in data), the bitbases scripts/play generated, and the command an interface
+    starts (named command), which records how the engine ended in the file "exit-status"."""
+    d = os.path.join(out, command)
+    os.makedirs(d, exist_ok=True)
+    shutil.copy(vrk, os.path.join(d, "vrk-engine"))
+    copy_data(data, d, rc=False)
+    shutil.copy(rc or os.path.join(data, "vrk.rc"), os.path.join(d, "vrk.rc"))
+    # The bitbases scripts/play generated, at the place the shipped vrk.rc looks for them.
+    bitbases = os.path.join(ROOT, "run", "egbb")
+    if bitbases_ready(bitbases) and not os.path.exists(os.path.join(d, "egbb")):
+        os.symlink(bitbases, os.path.join(d, "egbb"))
+    recorder = os.path.join(ROOT, "scripts", "record-exit")
+    with open(os.path.join(d, command), "w") as f:
+        f.write(f"#!/bin/sh\nexec python3 {recorder} exit-status ./vrk-engine\n")
+    os.chmod(os.path.join(d, command), 0o755)
+    return d
+
+
+def engine_died(d, run, out):
+    """True when the engine started in its working directory d (engine_dir) ended other than by
+    quitting or by the interface's kill at the end. The record is moved to out/exit-status-run
+    for the next run."""
+    path = os.path.join(d, "exit-status")
+    for _ in range(30):  # the recorder may still be writing when the interface has exited
+        if os.path.exists(path):
+            break
+        time.sleep(0.1)
+    if not os.path.exists(path):
+        return False
+    with open(path) as f:
+        lines = [line.strip() for line in f]
+    os.rename(path, os.path.join(out, f"exit-status-{run}"))
+    return any(line not in ("0", "signal 15", "signal 9") for line in lines)
 
 
 def make_bitbases(d, bbgen):
