@@ -32,13 +32,14 @@ static void reset_game() {
     memset(last_values, 0, sizeof last_values);
 }
 
-void init() {
+void init(void (*over_settings)()) {
     reset_game();
     analyzing = 0;
     gen();
     opening_phase = 1;
     init_book();
     read_config();
+    if (over_settings) over_settings();
     init_hash();
     if (mb_hash >= 1) {
         // The settings show the sizes the tables are made with.
@@ -51,8 +52,8 @@ void init() {
     if (learning) init_learn();
 }
 
-void start_engine() {
-    init();
+void start_engine(void (*over_settings)()) {
+    init(over_settings);
     hashing = mb_hash > 0;
 }
 

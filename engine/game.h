@@ -6,9 +6,11 @@
 // Resets the game (initial position, book state, scores, analysis off), loads the books, reads
 // vrk.rc, fills the key tables, (re)allocates the hash tables when HASH is at least 1 and opens
 // the learn file when LEARN is set. Leaves the driver state of the loops as it was.
-void init();
+// `over_settings`, when given, runs right after vrk.rc is read: a driver's own settings then
+// decide the tables and the learn file, which are made once.
+void init(void (*over_settings)() = nullptr);
 // The start of either loop: init(), then hashing as the settings ask.
-void start_engine();
+void start_engine(void (*over_settings)() = nullptr);
 // The state start-up leaves, for the tools and the tests, without any file: the initial position
 // with its moves generated, the key tables, hash tables of `mb` MB and `pawn_kb` KB freshly
 // allocated (their sizes printed), hashing on, learning and bitbases off, the null move, and the

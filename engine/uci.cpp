@@ -202,14 +202,15 @@ bool set_path(const std::string &text) {
     return true;
 }
 
-// The options the interface set, over the values a new game read from vrk.rc.
+// The options the interface set, over the values a new game read from vrk.rc, before the new
+// game makes its tables and opens the learn file with them.
 void reapply_options() {
     for (Option &o : options) {
         if (!o.set) continue;
         if (o.kind == STRING)
             set_path(o.text);
         else
-            set_value(o, o.value);
+            *o.setting = o.value;
     }
 }
 
@@ -653,8 +654,7 @@ void cmd_setoption(const Words &w, const std::string &line) {
 }
 
 void cmd_ucinewgame(const Words &, const std::string &) {
-    start_engine();
-    reapply_options();
+    start_engine(reapply_options);
     anticipedmove = 0;
     stop_depth = 1;
     clock_forget();
