@@ -2,15 +2,14 @@
 the fourth position of the file left out by the count. Each is found within a thousand nodes, so a
 loaded machine still solves it in its second. Without polyglot the test is skipped."""
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 
-from vrk_e2e import DATA, VRK, Checks, skip
+from vrk_e2e import DATA, VRK, Checks, installed, skip
 from vrk_workdir import ROOT
 
-if not (shutil.which("polyglot") or os.path.exists("/usr/games/polyglot")):
+if not installed("polyglot"):
     skip("not installed: polyglot (apt-get install --no-install-recommends polyglot)")
 
 EPD = ('2br2k1/2q3rn/p2NppQ1/2p1P3/Pp5R/4P3/1P3PPP/3R2K1 w - - bm Rxh7; id "WAC.010";\n'

@@ -8,12 +8,11 @@ as skipped; polyglot missing, the games over UCI are left out and, the others pa
 is reported as skipped."""
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
-from vrk_e2e import DATA, NATIVE, VRK, Checks, skip
+from vrk_e2e import DATA, NATIVE, VRK, Checks, installed, skip
 from vrk_workdir import ROOT
 
 NEEDED = {"xboard": "xboard", "Xvfb": "xvfb"}
@@ -21,8 +20,7 @@ NEEDED = {"xboard": "xboard", "Xvfb": "xvfb"}
 # allocated at the start; what comes later is the runtime's own).
 MEMORY_SLACK_MB = 8
 
-missing = [pkg for prog, pkg in NEEDED.items()
-           if not (shutil.which(prog) or os.path.exists(os.path.join("/usr/games", prog)))]
+missing = [pkg for prog, pkg in NEEDED.items() if not installed(prog)]
 if missing:
     skip(f"not installed: {' '.join(missing)} "
          f"(apt-get install --no-install-recommends {' '.join(missing)})")
@@ -64,7 +62,7 @@ def play(what, *options):
 
 
 play("XBoard")
-if shutil.which("polyglot") or os.path.exists("/usr/games/polyglot"):
+if installed("polyglot"):
     report = play("UCI", "--uci")
     checks.contains("UCI: no line refused", report, "input refused between polyglot and vrk: 0\n")
 else:

@@ -2,6 +2,7 @@
 import os
 import pty
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -92,6 +93,11 @@ def transcripts(name, prefix=""):
         out, status, _ = run("".join(sent), rc=rc != "none" and rc, files=files)
         yield (what, out, status, int(options.get("status", ["0"])[0]),
                re.sub(r"\\?\n\Z", r"\\n?", "".join(expected)))
+
+
+def installed(prog):
+    """Whether a program is on the PATH or among the games Debian installs outside it."""
+    return bool(shutil.which(prog)) or os.path.exists(os.path.join("/usr/games", prog))
 
 
 def skip(reason):
